@@ -1,0 +1,201 @@
+// The CoreFoundation entry points of the stand-in.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/standin/cf_api.h"
+#include "platform/standin/guarded.h"
+#include "platform/standin/utf.h"
+
+using standin::guarded;
+using standin::Kind;
+using standin::Value;
+using standin::world;
+
+namespace {
+
+// The live value behind ref when it is of the expected kind; otherwise null,
+// with the misuse recorded (the system's functions would crash or assert).
+const Value *valueOfKind(CFTypeRef ref, Kind kind, const char *operation)
+{
+    const Value *value = world().references.value(ref, operation);
+    if (value != nullptr && value->kind() != kind) {
+        world().references.misuse(std::string(operation) + ": a " +
+                                  standin::kindName(value->kind()) + " value, not a " +
+                                  standin::kindName(kind));
+        return nullptr;
+    }
+    return value;
+}
+
+bool isDefaultAllocator(CFAllocatorRef allocator) { return allocator == kCFAllocatorDefault; }
+
+} // namespace
+
+extern "C" {
+
+const CFAllocatorRef kCFAllocatorDefault = nullptr;
+
+CFTypeID CFGetTypeID(CFTypeRef cf)
+{
+    return guarded("CFGetTypeID", CFTypeID{0}, [&] {
+        const Value *value = world().references.value(cf, "CFGetTypeID");
+        return value == nullptr ? CFTypeID{0} : standin::typeIdOf(value->kind());
+    });
+}
+
+CFTypeRef CFRetain(CFTypeRef cf)
+{
+    return guarded("CFRetain", cf, [&] {
+        world().references.retainValue(cf, "CFRetain");
+        return cf;
+    });
+}
+
+void CFRelease(CFTypeRef cf)
+{
+    standin::guardedVoid("CFRelease", [&] { world().references.releaseValue(cf, "CFRelease"); });
+}
+
+CFTypeID CFDataGetTypeID(void) { return standin::typeIdOf(Kind::data); }
+CFTypeID CFNumberGetTypeID(void) { return standin::typeIdOf(Kind::number); }
+CFTypeID CFStringGetTypeID(void) { return standin::typeIdOf(Kind::string); }
+CFTypeID CFDictionaryGetTypeID(void) { return standin::typeIdOf(Kind::dictionary); }
+CFTypeID CFArrayGetTypeID(void) { return standin::typeIdOf(Kind::array); }
+CFTypeID CFBooleanGetTypeID(void) { return standin::typeIdOf(Kind::boolean); }
+CFTypeID CFDateGetTypeID(void) { return standin::typeIdOf(Kind::date); }
+
+CFIndex CFDataGetLength(CFDataRef theData)
+{
+    return guarded("CFDataGetLength", CFIndex{0}, [&] {
+        const Value *value = valueOfKind(theData, Kind::data, "CFDataGetLength");
+        return value == nullptr ? CFIndex{0}
+                                : static_cast<CFIndex>(value->as<standin::Bytes>()->size());
+    });
+}
+
+const UInt8 *CFDataGetBytePtr(CFDataRef theData)
+{
+    return guarded("CFDataGetBytePtr", static_cast<const UInt8 *>(nullptr), [&] {
+        const Value *value = valueOfKind(theData, Kind::data, "CFDataGetBytePtr");
+        return value == nullptr ? nullptr : value->as<standin::Bytes>()->data();
+    });
+}
+
+Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void *valuePtr)
+{
+    return guarded("CFNumberGetValue", Boolean{0}, [&] {
+        const Value *value = valueOfKind(number, Kind::number, "CFNumberGetValue");
+        if (value == nullptr) {
+            return Boolean{0};
+        }
+        return Boolean{standin::convertNumber(*value->as<standin::Number>(), theType, valuePtr)};
+    });
+}
+
+Boolean CFBooleanGetValue(CFBooleanRef boolean)
+{
+    return guarded("CFBooleanGetValue", Boolean{0}, [&] {
+        const Value *value = valueOfKind(boolean, Kind::boolean, "CFBooleanGetValue");
+        return Boolean{value != nullptr && *value->as<bool>()};
+    });
+}
+
+CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
+                                      CFStringEncoding encoding)
+{
+    return guarded("CFStringCreateWithCString", static_cast<CFStringRef>(nullptr),
+                   [&]() -> CFStringRef {
+        auto &w = world();
+        if (!isDefaultAllocator(alloc) || cStr == nullptr) {
+            w.references.misuse("CFStringCreateWithCString: null text or unknown allocator");
+            return nullptr;
+        }
+        standin::CallSite site(standin::Call::keyStringCreate);
+        if (w.faults.wantsDetail()) {
+            site.detail = cStr;
+        }
+        if (w.faults.check(std::move(site))) {
+            return nullptr;
+        }
+        std::string_view text(cStr);
+        if (encoding == kCFStringEncodingASCII) {
+            for (char c : text) {
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    return nullptr;
+                }
+            }
+        } else if (encoding != kCFStringEncodingUTF8) {
+            return nullptr;
+        }
+        auto units = standin::utf16FromUtf8(text);
+        if (!units) {
+            return nullptr;
+        }
+        return static_cast<CFStringRef>(w.references.addValue(
+            standin::makeUtf16String(std::move(*units)), standin::Origin("CFStringCreateWithCString")));
+    });
+}
+
+Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSize,
+                           CFStringEncoding encoding)
+{
+    return guarded("CFStringGetCString", Boolean{0}, [&] {
+        const Value *value = valueOfKind(theString, Kind::string, "CFStringGetCString");
+        if (value == nullptr || buffer == nullptr || bufferSize <= 0) {
+            return Boolean{0};
+        }
+        const auto &units = *value->as<std::u16string>();
+        std::optional<std::string> text;
+        if (encoding == kCFStringEncodingUTF8) {
+            text = standin::utf8FromUtf16(units);
+        } else if (encoding == kCFStringEncodingASCII) {
+            bool ascii = std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; });
+            if (ascii) {
+                text = std::string(units.begin(), units.end());
+            }
+        }
+        // The whole text and its terminator must fit: nothing is ever cut.
+        if (!text || static_cast<CFIndex>(text->size()) >= bufferSize) {
+            return Boolean{0};
+        }
+        std::memcpy(buffer, text->data(), text->size());
+        buffer[text->size()] = '\0';
+        return Boolean{1};
+    });
+}
+
+CFIndex CFStringGetLength(CFStringRef theString)
+{
+    return guarded("CFStringGetLength", CFIndex{0}, [&] {
+        const Value *value = valueOfKind(theString, Kind::string, "CFStringGetLength");
+        return value == nullptr ? CFIndex{0}
+                                : static_cast<CFIndex>(value->as<std::u16string>()->size());
+    });
+}
+
+CFIndex CFDictionaryGetCount(CFDictionaryRef theDict)
+{
+    return guarded("CFDictionaryGetCount", CFIndex{0}, [&] {
+        const Value *value = valueOfKind(theDict, Kind::dictionary, "CFDictionaryGetCount");
+        return value == nullptr
+                   ? CFIndex{0}
+                   : static_cast<CFIndex>(value->as<standin::DictionaryItems>()->size());
+    });
+}
+
+CFIndex CFArrayGetCount(CFArrayRef theArray)
+{
+    return guarded("CFArrayGetCount", CFIndex{0}, [&] {
+        const Value *value = valueOfKind(theArray, Kind::array, "CFArrayGetCount");
+        return value == nullptr ? CFIndex{0}
+                                : static_cast<CFIndex>(value->as<standin::ArrayItems>()->size());
+    });
+}
+
+CFStringRef PortprobeStandinConstantString(const char *cStr)
+{
+    return guarded("CFSTR", static_cast<CFStringRef>(nullptr),
+                   [&] { return world().references.constantString(cStr); });
+}
+
+} // extern "C"

@@ -1,0 +1,79 @@
+// Fault injection: any failable operation can be told to fail, for a chosen
+// entry, class, key or plane, or simply as the N-th failable call of a run.
+#ifndef PORTPROBE_STANDIN_FAULTS_H
+#define PORTPROBE_STANDIN_FAULTS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/standin/iokit_api.h"
+#include "platform/standin/registry.h"
+
+namespace standin {
+
+enum class Call {
+    serviceLookup,          // IOServiceGetMatchingServices; detail: the class
+    childIterator,          // IORegistryEntryGetChildIterator; detail: the plane
+    classRead,              // IOObjectGetClass
+    nameRead,               // IORegistryEntryGetName
+    propertyLookup,         // IORegistryEntryCreateCFProperty (null); detail: the key
+    keyStringCreate,        // CFStringCreateWithCString (null); detail: the text
+    notificationPortCreate, // IONotificationPortCreate (null)
+    interestRegistration,   // IOServiceAddInterestNotification; detail: the interest type
+};
+
+const char *callName(Call call);
+
+// One failable call as it was made.
+struct CallSite {
+    explicit CallSite(Call made, EntryId concerned = 0) : call(made), entry(concerned) {}
+
+    Call call;
+    EntryId entry; // the entry concerned, where there is one
+    std::string detail;
+};
+
+// Makes calls fail that match every field given. With occurrence set, only
+// the occurrence-th matching call fails (counting from 1).
+struct FaultRule {
+    Call call;
+    std::optional<EntryId> entry;
+    std::optional<std::string> detail;
+    std::optional<std::uint64_t> occurrence;
+    kern_return_t status = kIOReturnError; // for calls that return a status
+    std::uint64_t matched = 0;
+};
+
+class Faults {
+public:
+    void add(FaultRule rule) { rules_.push_back(std::move(rule)); }
+    // Fails the n-th failable call of the run (counting from 1).
+    void failNthCall(std::uint64_t n, kern_return_t status = kIOReturnError);
+    // Keeps a log of every failable call, for sweeps that need to know what
+    // the k-th call was.
+    void recordCalls(bool on) { recording_ = on; }
+
+    std::uint64_t callCount() const { return count_; }
+    const std::vector<CallSite> &calls() const { return log_; }
+
+    // Whether the call's details are wanted: only then does a caller need to
+    // build them.
+    bool wantsDetail() const { return recording_ || !rules_.empty(); }
+
+    // Counts the call and decides its fate: a status to fail with, or none.
+    std::optional<kern_return_t> check(CallSite site);
+
+private:
+    std::vector<FaultRule> rules_;
+    std::optional<std::uint64_t> failingCall_;
+    kern_return_t failingStatus_ = kIOReturnError;
+    bool recording_ = false;
+    std::uint64_t count_ = 0;
+    std::vector<CallSite> log_;
+};
+
+} // namespace standin
+
+#endif

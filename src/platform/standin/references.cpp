@@ -1,0 +1,357 @@
+#include "platform/standin/references.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/standin/utf.h"
+
+namespace standin {
+namespace {
+
+// Opaque pointers: a serial number scaled into an address range that no
+// allocation uses, so that nothing can mistake them for memory.
+const std::uintptr_t valueBase = 0x500000000000;
+const std::uintptr_t portBase = 0x600000000000;
+const std::size_t releasedKept = 1024;
+
+const void *pointerFor(std::uintptr_t base, std::uint64_t serial)
+{
+    return reinterpret_cast<const void *>(base + serial * 16); // NOLINT(performance-no-int-to-ptr)
+}
+
+std::uint64_t serialOf(std::uintptr_t base, const void *pointer)
+{
+    auto address = reinterpret_cast<std::uintptr_t>(pointer);
+    if (address <= base || address % 16 != 0 || address - base > (std::uintptr_t{1} << 40)) {
+        return 0;
+    }
+    return (address - base) / 16;
+}
+
+std::string hex(std::uint64_t number)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(number));
+    return text;
+}
+
+template <class Record>
+const Record *findReleased(const std::deque<std::pair<std::uint64_t, Record>> &released,
+                           std::uint64_t key)
+{
+    for (const auto &item : released) {
+        if (item.first == key) {
+            return &item.second;
+        }
+    }
+    return nullptr;
+}
+
+template <class Key, class Record>
+void keepReleased(std::deque<std::pair<Key, Record>> &released, Key key, Record record)
+{
+    if (released.size() == releasedKept) {
+        released.pop_front();
+    }
+    released.emplace_back(key, std::move(record));
+}
+
+} // namespace
+
+std::string AuditReport::text() const
+{
+    std::string out;
+    for (const auto &line : outstanding) {
+        out += "still held: " + line + "\n";
+    }
+    for (const auto &line : misuse) {
+        out += "misuse: " + line + "\n";
+    }
+    return out;
+}
+
+void References::acquired()
+{
+    ++held_;
+    peakHeld_ = std::max(peakHeld_, held_);
+}
+
+std::string References::describeEntry(EntryId entry) const
+{
+    if (!registry_.contains(entry)) {
+        return "entry " + std::to_string(entry);
+    }
+    const Entry &found = registry_.entry(entry);
+    return "entry " + std::to_string(entry) + " [" + found.className + "] " + found.name;
+}
+
+std::string References::describe(std::uint64_t serial, const ValueRecord &record) const
+{
+    std::string text = "value #" + std::to_string(serial) + " (" + describeValue(*record.value);
+    if (record.constant) {
+        text += ", constant";
+    } else {
+        text += ", from ";
+        text += record.origin.operation;
+        if (record.origin.key) {
+            text += " of \"" + utf8ForDisplay(*record.origin.key->as<std::u16string>()) + "\"";
+        }
+        if (record.origin.entry != 0) {
+            text += " on " + describeEntry(record.origin.entry);
+        }
+    }
+    return text + ")";
+}
+
+std::string References::describe(io_object_t object, const HandleRecord &record) const
+{
+    static const char *const kinds[] = {"entry", "iterator", "notification"};
+    std::string text = "handle " + hex(object) + " (" + kinds[static_cast<int>(record.kind)];
+    if (!record.detail.empty()) {
+        text += " " + record.detail;
+    }
+    if (record.entry != 0) {
+        text += " for " + describeEntry(record.entry);
+    }
+    return text + ", from " + record.operation + ")";
+}
+
+std::string References::staleValue(std::uint64_t serial) const
+{
+    if (const ValueRecord *record = findReleased(releasedValues_, serial)) {
+        return describe(serial, *record);
+    }
+    return "value #" + std::to_string(serial);
+}
+
+std::string References::staleHandle(io_object_t object) const
+{
+    for (const auto &item : releasedHandles_) {
+        if (item.first == object) {
+            return describe(object, item.second);
+        }
+    }
+    return "handle " + hex(object);
+}
+
+CFTypeRef References::addValue(ValuePtr value, Origin origin)
+{
+    std::uint64_t serial = nextValue_++;
+    values_.emplace(serial, ValueRecord{std::move(value), std::move(origin), 1, false});
+    acquired();
+    return pointerFor(valueBase, serial);
+}
+
+CFStringRef References::constantString(const char *text)
+{
+    auto found = constants_.find(text);
+    if (found == constants_.end()) {
+        std::uint64_t serial = nextValue_++;
+        values_.emplace(serial, ValueRecord{makeString(text), Origin("CFSTR"), 1, true});
+        found = constants_.emplace(text, serial).first;
+    }
+    return static_cast<CFStringRef>(pointerFor(valueBase, found->second));
+}
+
+const Value *References::value(CFTypeRef ref, const char *operation)
+{
+    if (ref == nullptr) {
+        misuse(std::string(operation) + ": null value");
+        return nullptr;
+    }
+    std::uint64_t serial = serialOf(valueBase, ref);
+    auto found = values_.find(serial);
+    if (found != values_.end()) {
+        return found->second.value.get();
+    }
+    if (serial != 0 && serial < nextValue_) {
+        misuse(std::string(operation) + ": " + staleValue(serial) + " used after its release");
+    } else {
+        misuse(std::string(operation) + ": " + hex(reinterpret_cast<std::uintptr_t>(ref)) +
+               " is not a value handed out");
+    }
+    return nullptr;
+}
+
+ValuePtr References::sharedValue(CFTypeRef ref) const
+{
+    auto found = values_.find(serialOf(valueBase, ref));
+    return found == values_.end() ? nullptr : found->second.value;
+}
+
+void References::retainValue(CFTypeRef ref, const char *operation)
+{
+    if (value(ref, operation) == nullptr) {
+        return;
+    }
+    ValueRecord &record = values_.find(serialOf(valueBase, ref))->second;
+    if (!record.constant) {
+        ++record.count;
+        acquired();
+    }
+}
+
+void References::releaseValue(CFTypeRef ref, const char *operation)
+{
+    std::uint64_t serial = serialOf(valueBase, ref);
+    auto found = values_.find(serial);
+    if (found == values_.end()) {
+        if (ref != nullptr && serial != 0 && serial < nextValue_) {
+            misuse(std::string(operation) + ": " + staleValue(serial) + " was already released");
+        } else {
+            value(ref, operation); // records the null or foreign pointer
+        }
+        return;
+    }
+    if (found->second.constant) {
+        misuse(std::string(operation) + ": " + describe(serial, found->second) +
+               " is a constant and is never released");
+        return;
+    }
+    --held_;
+    if (--found->second.count == 0) {
+        keepReleased(releasedValues_, serial, std::move(found->second));
+        values_.erase(found);
+    }
+}
+
+io_object_t References::addHandle(HandleRecord record)
+{
+    if (nextHandle_ == UINT32_MAX) {
+        throw std::length_error("handle numbers exhausted");
+    }
+    io_object_t object = nextHandle_++;
+    if (record.kind == HandleKind::notification) {
+        ports_.at(record.port).registrations.push_back(object);
+    }
+    handles_.emplace(object, std::move(record));
+    acquired();
+    return object;
+}
+
+HandleRecord *References::handle(io_object_t object, const char *operation)
+{
+    auto found = handles_.find(object);
+    if (found != handles_.end()) {
+        return &found->second;
+    }
+    if (object == IO_OBJECT_NULL) {
+        misuse(std::string(operation) + ": handle 0");
+    } else if (object < nextHandle_ && object >= 0x1003) {
+        misuse(std::string(operation) + ": " + staleHandle(object) + " used after its release");
+    } else {
+        misuse(std::string(operation) + ": " + hex(object) + " is not a handle handed out");
+    }
+    return nullptr;
+}
+
+bool References::releaseHandle(io_object_t object, const char *operation)
+{
+    auto found = handles_.find(object);
+    if (found == handles_.end()) {
+        if (object != IO_OBJECT_NULL && object < nextHandle_ && object >= 0x1003) {
+            misuse(std::string(operation) + ": " + staleHandle(object) + " was already released");
+        } else {
+            handle(object, operation);
+        }
+        return false;
+    }
+    if (found->second.kind == HandleKind::notification) {
+        auto port = ports_.find(found->second.port);
+        if (port != ports_.end()) {
+            auto &list = port->second.registrations;
+            list.erase(std::remove(list.begin(), list.end(), object), list.end());
+        }
+    }
+    keepReleased(releasedHandles_, object, std::move(found->second));
+    handles_.erase(found);
+    --held_;
+    return true;
+}
+
+IONotificationPortRef References::addPort()
+{
+    std::uint64_t serial = nextPort_++;
+    ports_.emplace(serial, PortRecord{});
+    acquired();
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
+    return static_cast<IONotificationPortRef>(const_cast<void *>(pointerFor(portBase, serial)));
+}
+
+std::uint64_t References::portSerial(IONotificationPortRef port, const char *operation)
+{
+    std::uint64_t serial = serialOf(portBase, port);
+    if (ports_.count(serial) != 0) {
+        return serial;
+    }
+    if (port == nullptr) {
+        misuse(std::string(operation) + ": null notification port");
+    } else if (serial != 0 && serial < nextPort_) {
+        misuse(std::string(operation) + ": notification port #" + std::to_string(serial) +
+               " used after it was destroyed");
+    } else {
+        misuse(std::string(operation) + ": " + hex(reinterpret_cast<std::uintptr_t>(port)) +
+               " is not a notification port");
+    }
+    return 0;
+}
+
+bool References::destroyPort(IONotificationPortRef port, const char *operation)
+{
+    std::uint64_t serial = portSerial(port, operation);
+    if (serial == 0) {
+        return false;
+    }
+    for (io_object_t registration : ports_[serial].registrations) {
+        misuse(std::string(operation) + ": notification port #" + std::to_string(serial) +
+               " destroyed while " + describe(registration, handles_.at(registration)) +
+               " is still held");
+    }
+    ports_.erase(serial);
+    --held_;
+    return true;
+}
+
+AuditReport References::audit() const
+{
+    AuditReport report;
+    std::vector<std::uint64_t> serials;
+    for (const auto &item : values_) {
+        if (!item.second.constant) {
+            serials.push_back(item.first);
+        }
+    }
+    std::sort(serials.begin(), serials.end());
+    for (std::uint64_t serial : serials) {
+        const ValueRecord &record = values_.at(serial);
+        std::string line = describe(serial, record);
+        if (record.count > 1) {
+            line += " x" + std::to_string(record.count);
+        }
+        report.outstanding.push_back(line);
+    }
+    std::vector<io_object_t> objects;
+    for (const auto &item : handles_) {
+        objects.push_back(item.first);
+    }
+    std::sort(objects.begin(), objects.end());
+    for (io_object_t object : objects) {
+        report.outstanding.push_back(describe(object, handles_.at(object)));
+    }
+    std::vector<std::uint64_t> ports;
+    for (const auto &item : ports_) {
+        ports.push_back(item.first);
+    }
+    std::sort(ports.begin(), ports.end());
+    for (std::uint64_t port : ports) {
+        report.outstanding.push_back("notification port #" + std::to_string(port) +
+                                     " (from IONotificationPortCreate)");
+    }
+    report.misuse = misuse_;
+    report.held = held_;
+    report.peakHeld = peakHeld_;
+    return report;
+}
+
+} // namespace standin

@@ -1,0 +1,59 @@
+// The stand-in's I/O registry: entries with a class, a name and their own
+// properties, linked into planes. An entry may have several parents in a
+// plane, and a plane may have cycles; nothing here forbids either.
+#ifndef PORTPROBE_STANDIN_REGISTRY_H
+#define PORTPROBE_STANDIN_REGISTRY_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/standin/value.h"
+
+namespace standin {
+
+using EntryId = std::uint32_t; // 0 is no entry
+using PlaneId = std::uint32_t;
+
+struct Entry {
+    std::string className;
+    std::string name;
+    std::unordered_map<std::u16string, ValuePtr> properties;
+    std::vector<std::vector<EntryId>> children; // indexed by PlaneId
+};
+
+class Registry {
+public:
+    Registry();
+
+    EntryId addEntry(std::string className, std::string name);
+    void setProperty(EntryId entry, std::u16string key, ValuePtr value);
+    void addChild(EntryId parent, EntryId child, std::string_view plane);
+
+    bool contains(EntryId entry) const { return entry != 0 && entry <= entries_.size(); }
+    const Entry &entry(EntryId id) const { return entries_[id - 1]; }
+    std::size_t size() const { return entries_.size(); }
+
+    // Every entry of exactly this class, in the order the entries were added.
+    const std::vector<EntryId> &entriesOfClass(std::string_view className) const;
+    const std::vector<EntryId> &children(EntryId entry, PlaneId plane) const;
+    const ValuePtr *property(EntryId entry, const std::u16string &key) const;
+
+    // Planes come into being when a child is first linked in them; the
+    // service and power planes always exist.
+    bool findPlane(std::string_view name, PlaneId &plane) const;
+
+private:
+    PlaneId planeNamed(std::string_view name);
+    Entry &mutableEntry(EntryId id);
+
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, std::vector<EntryId>> byClass_;
+    std::vector<std::string> planes_;
+};
+
+} // namespace standin
+
+#endif

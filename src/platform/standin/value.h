@@ -1,0 +1,75 @@
+// The stand-in's property values: immutable, shared between the registry
+// that holds them and every reference handed out for them.
+#ifndef PORTPROBE_STANDIN_VALUE_H
+#define PORTPROBE_STANDIN_VALUE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/standin/cf_api.h"
+
+namespace standin {
+
+enum class Kind { data, number, string, dictionary, array, boolean, date };
+
+struct Value;
+using ValuePtr = std::shared_ptr<const Value>;
+
+struct Number {
+    bool isReal = false;
+    std::int64_t integer = 0; // the 64 bits of an integer, whatever its sign
+    double real = 0.0;
+};
+
+struct Date {
+    double secondsSince2001 = 0.0; // the system's reference date
+};
+
+using Bytes = std::vector<std::uint8_t>;
+using DictionaryItems = std::vector<std::pair<ValuePtr, ValuePtr>>;
+using ArrayItems = std::vector<ValuePtr>;
+
+struct Value {
+    std::variant<Bytes, Number, std::u16string, DictionaryItems, ArrayItems, bool, Date> content;
+
+    Kind kind() const { return static_cast<Kind>(content.index()); }
+    template <class T> const T *as() const { return std::get_if<T>(&content); }
+};
+
+ValuePtr makeData(Bytes bytes);
+ValuePtr makeInteger(std::int64_t value);
+// Keeps the 64 bits: a value above INT64_MAX reads back as the negative
+// number with the same bits, as the system's numbers do.
+ValuePtr makeUnsigned(std::uint64_t value);
+ValuePtr makeReal(double value);
+// The text must be valid UTF-8; throws std::invalid_argument otherwise.
+ValuePtr makeString(std::string_view utf8);
+// Any code units, unpaired surrogates included.
+ValuePtr makeUtf16String(std::u16string units);
+ValuePtr makeDictionary(DictionaryItems items);
+ValuePtr makeDictionary(std::vector<std::pair<std::string, ValuePtr>> items);
+ValuePtr makeArray(ArrayItems items);
+ValuePtr makeBoolean(bool value);
+ValuePtr makeDate(double secondsSince2001);
+
+// The type identifier that CFGetTypeID reports for each kind.
+CFTypeID typeIdOf(Kind kind);
+const char *kindName(Kind kind);
+
+// A short human description, for audit messages.
+std::string describeValue(const Value &value);
+
+// Converts a number to a C type of the system's number types. Returns false
+// when the result is not exactly the stored value; the result is always
+// defined: reals truncate toward zero, NaN gives 0, and out-of-range values
+// saturate at the target's limits.
+bool convertNumber(const Number &number, CFNumberType type, void *out);
+
+} // namespace standin
+
+#endif
