@@ -36,8 +36,32 @@ struct CallSite {
 };
 
 // Makes calls fail that match every field given. With occurrence set, only
-// the occurrence-th matching call fails (counting from 1).
+// the occurrence-th matching call fails (counting from 1). Written as
+// FaultRule(Call::propertyLookup).forEntry(port).forDetail("VDOs").
 struct FaultRule {
+    explicit FaultRule(Call failing) : call(failing) {}
+
+    FaultRule &forEntry(EntryId concerned)
+    {
+        entry = concerned;
+        return *this;
+    }
+    FaultRule &forDetail(std::string text)
+    {
+        detail = std::move(text);
+        return *this;
+    }
+    FaultRule &onlyOccurrence(std::uint64_t count)
+    {
+        occurrence = count;
+        return *this;
+    }
+    FaultRule &withStatus(kern_return_t code)
+    {
+        status = code;
+        return *this;
+    }
+
     Call call;
     std::optional<EntryId> entry;
     std::optional<std::string> detail;
