@@ -19,9 +19,9 @@ const Value *valueOfKind(CFTypeRef ref, Kind kind, const char *operation)
 {
     const Value *value = world().references.value(ref, operation);
     if (value != nullptr && value->kind() != kind) {
-        world().references.misuse(std::string(operation) + ": a " +
-                                  standin::kindName(value->kind()) + " value, not a " +
-                                  standin::kindName(kind));
+        world().references.misuse(std::string(operation) + ": " +
+                                  world().references.nameOf(ref) + " is not a " +
+                                  standin::kindName(kind) + " value");
         return nullptr;
     }
     return value;

@@ -27,7 +27,8 @@ EntryId entryOf(io_object_t object, const char *operation)
         return 0;
     }
     if (record->kind != HandleKind::entry) {
-        world().references.misuse(std::string(operation) + ": handle is not a registry entry");
+        world().references.misuse(std::string(operation) + ": " +
+                                  world().references.nameOf(object) + " is not a registry entry");
         return 0;
     }
     return record->entry;
@@ -154,7 +155,8 @@ io_object_t IOIteratorNext(io_iterator_t iterator)
             return io_object_t{IO_OBJECT_NULL};
         }
         if (record->kind != HandleKind::iterator) {
-            w.references.misuse("IOIteratorNext: handle is not an iterator");
+            w.references.misuse("IOIteratorNext: " + w.references.nameOf(iterator) +
+                                " is not an iterator");
             return io_object_t{IO_OBJECT_NULL};
         }
         if (record->next >= record->items.size()) {

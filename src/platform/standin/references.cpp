@@ -135,6 +135,20 @@ std::string References::staleHandle(io_object_t object) const
     return "handle " + hex(object);
 }
 
+std::string References::nameOf(CFTypeRef ref) const
+{
+    std::uint64_t serial = serialOf(valueBase, ref);
+    auto found = values_.find(serial);
+    return found == values_.end() ? "value #" + std::to_string(serial)
+                                  : describe(serial, found->second);
+}
+
+std::string References::nameOf(io_object_t object) const
+{
+    auto found = handles_.find(object);
+    return found == handles_.end() ? "handle " + hex(object) : describe(object, found->second);
+}
+
 CFTypeRef References::addValue(ValuePtr value, Origin origin)
 {
     std::uint64_t serial = nextValue_++;

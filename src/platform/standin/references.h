@@ -78,6 +78,10 @@ public:
     bool destroyPort(IONotificationPortRef port, const char *operation);
     std::uint64_t portSerial(IONotificationPortRef port, const char *operation);
 
+    // How messages name a live value or handle.
+    std::string nameOf(CFTypeRef ref) const;
+    std::string nameOf(io_object_t object) const;
+
     void misuse(std::string message) { misuse_.push_back(std::move(message)); }
     AuditReport audit() const;
 
