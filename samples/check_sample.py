@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""Checks the sample registry snapshot and prints a summary.
+
+Usage: check_sample.py [FILE]   (default: sample-registry.plist beside this script)
+Exits 1 when any rule is broken, 2 when the file cannot be read as a property list.
+"""
+import datetime
+import os
+import plistlib
+import sys
+from collections import Counter, defaultdict
+
+PLANES = ("IOService", "IOPower")
+RESERVED = ("IOObjectClass", "IORegistryEntryName", "IORegistryEntryID", "IORegistryEntryChildren")
+SERVICE = "AppleHPMARMSPMI"
+SOPP = "IOPortTransportComponentCCUSBPDSOPp"
+CONNECTION = "IOPowerConnection"
+MAX_DEPTH = 8
+NAME_LIMIT = 127          # io_name_t holds 127 bytes and a terminator
+STRING_LIMIT = 511        # longest string value the report shows
+DUMP_LIMIT = 128          # bytes shown of a data value
+PROBED = ("VDMs", "VDOs", "Metadata", "PDRevision", "SpecRevision", "PortPartnerIdentity",
+          "CableIdentity", "PDContract", "PowerRole", "DataRole", "VCONNSource", "SourceCapabilities",
+          "SinkCapabilities", "RequestDataObject", "ActiveContract", "AlternateMode", "SVIDs", "Modes",
+          "DisplayPortStatus", "DisplayPortConfig", "RawVDM", "VDMResponse", "VDMHistory", "MessageLog",
+          "PDMessageLog", "TraceBuffer")
+# Annotations each class must (True) or must not (False) carry; other classes are free.
+ANNOTATIONS = {
+    "AppleHPMInterfaceType10": {"IOUserClientClass": "IOAccessoryManagerUserClient",
+                                "CFBundleIdentifier": "com.apple.driver.AppleHPM"},
+    "AppleHPMInterfaceType11": {"IOUserClientClass": "IOAccessoryManagerUserClient",
+                                "CFBundleIdentifier": "com.apple.driver.AppleHPM"},
+    "IOPortTransportStateCC": {"IOUserClientClass": "IOPortTransportUserClient", "CFBundleIdentifier": None},
+    "IOPortTransportStateCIO": {"IOUserClientClass": "IOPortTransportUserClient", "CFBundleIdentifier": None},
+    "AppleHPMDeviceHALType3": {"IOUserClientClass": None, "CFBundleIdentifier": None},
+}
+
+
+def kind(value):
+    # bool before int: bool is an int subclass in Python
+    for t, name in ((bool, "boolean"), (int, "integer"), (float, "real"), (str, "string"), (bytes, "data"),
+                    (datetime.datetime, "date"), (list, "array"), (dict, "dict")):
+        if isinstance(value, t):
+            return name
+    return type(value).__name__
+
+
+def utf8_len(text):
+    return len(text.encode("utf-8"))
+
+
+class Snapshot:
+    def __init__(self, doc):
+        self.errors = []
+        self.entries = {}                  # key -> {"class", "name", "props"}
+        self.order = []                    # keys in order of first appearance
+        self.children = {p: {} for p in PLANES}   # plane -> key -> child keys (first occurrence)
+        self.roots = {}
+        self.in_plane = {p: [] for p in PLANES}
+        self.anonymous = 0
+        self.loaded = False
+        if not isinstance(doc, dict) or list(doc) != list(PLANES):
+            self.error(f"top level must be a dictionary with keys {list(PLANES)} in that order, "
+                       f"found {list(doc) if isinstance(doc, dict) else kind(doc)}")
+            return
+        for plane in PLANES:
+            self.roots[plane] = self.load_list(doc[plane], plane, plane)
+        self.loaded = True
+
+    def error(self, message):
+        self.errors.append(message)
+
+    def load_list(self, items, plane, where):
+        if not isinstance(items, list):
+            self.error(f"{where}: entries must be in an array, found {kind(items)}")
+            return []
+        keys = [self.load(item, plane, f"{where}[{i}]") for i, item in enumerate(items)]
+        return [k for k in keys if k is not None]
+
+    def load(self, item, plane, where):
+        if not isinstance(item, dict):
+            self.error(f"{where}: an entry must be a dictionary, found {kind(item)}")
+            return None
+        cls, name = item.get("IOObjectClass"), item.get("IORegistryEntryName", item.get("IOObjectClass"))
+        if not isinstance(cls, str) or not cls:
+            self.error(f"{where}: IOObjectClass missing or not a string")
+            return None
+        where = f"{plane}: [{cls}] {name}"
+        for label, text in (("class", cls), ("name", name)):
+            if not isinstance(text, str):
+                self.error(f"{where}: {label} is not a string")
+                return None
+            if utf8_len(text) > NAME_LIMIT:
+                self.error(f"{where}: {label} is {utf8_len(text)} bytes, limit {NAME_LIMIT}")
+        eid = item.get("IORegistryEntryID")
+        if eid is None:
+            self.error(f"{where}: no IORegistryEntryID (every sample entry carries one)")
+            self.anonymous += 1
+            key = ("anonymous", self.anonymous)
+        elif kind(eid) != "integer" or not 0 <= eid < 1 << 64:
+            self.error(f"{where}: IORegistryEntryID must be an unsigned 64-bit integer")
+            return None
+        else:
+            key = eid
+        props = {k: v for k, v in item.items() if k not in RESERVED}
+        known = self.entries.get(key)
+        if known is None:
+            self.entries[key] = {"class": cls, "name": name, "props": props}
+            self.order.append(key)
+        else:
+            if (known["class"], known["name"]) != (cls, name):
+                self.error(f"{where}: ID {key} was first [{known['class']}] {known['name']}, here [{cls}] {name}")
+            if props and props != known["props"]:
+                self.error(f"{where}: a later occurrence of ID {key} carries different properties (ignored)")
+        kids = item.get("IORegistryEntryChildren")
+        if key in self.children[plane]:
+            if kids:
+                self.error(f"{where}: a link (repeat of ID {key} in {plane}) carries children (ignored)")
+            return key
+        self.in_plane[plane].append(key)
+        self.children[plane][key] = []
+        if kids is not None:
+            self.children[plane][key] = self.load_list(kids, plane, f"{where}/children")
+        return key
+
+    def of_class(self, cls):
+        return [k for k in self.order if self.entries[k]["class"] == cls]
+
+    def walk(self, key, plane, depth=0):
+        """Yields (key, depth) as the report walks: each path counts, depth limited."""
+        yield key, depth
+        if depth > MAX_DEPTH:
+            return
+        for child in self.children[plane].get(key, []):
+            yield from self.walk(child, plane, depth + 1)
+
+
+def check(snap):
+    services = snap.of_class(SERVICE)
+    for key in services:
+        if snap.entries[key]["name"] != SERVICE:
+            snap.error(f"service {key}: entry name must be {SERVICE}")
+    if len(services) != 3:
+        snap.error(f"expected 3 {SERVICE} services, found {len(services)}")
+
+    twice = []
+    for plane in PLANES:
+        for key in services:
+            if key not in snap.children[plane]:
+                snap.error(f"service {key} is missing from the {plane} plane")
+                continue
+            visits = list(snap.walk(key, plane))
+            deepest = max(d for _, d in visits)
+            if deepest > MAX_DEPTH:
+                snap.error(f"{plane}: subtree of service {key} goes below depth {MAX_DEPTH}")
+            counts = Counter(k for k, d in visits if d <= MAX_DEPTH)
+            if plane == "IOPower":
+                again = [k for k, n in counts.items() if n > 1]   # shallowest first
+                if again:
+                    twice.append((key, again[0], len(again) - 1))
+                check_power_alternation(snap, key)
+    if not twice:
+        snap.error("no entry is reached along two paths in any service's IOPower subtree")
+
+    sopp = snap.of_class(SOPP)
+    if len(sopp) < 2:
+        snap.error(f"expected several {SOPP} entries, found {len(sopp)}")
+
+    for key in snap.order:
+        e = snap.entries[key]
+        for annotation, wanted in ANNOTATIONS.get(e["class"], {}).items():
+            have = e["props"].get(annotation)
+            if have != wanted:
+                snap.error(f"[{e['class']}] {e['name']}: {annotation} is {have!r}, expected {wanted!r}")
+    for plane in ("IOPower",):
+        for key in snap.in_plane[plane]:
+            if snap.entries[key]["class"].startswith("IOPortTransportComponent"):
+                snap.error(f"IOPower: CC component {snap.entries[key]['name']} is not power managed")
+
+    usage = defaultdict(Counter)            # probed key -> kind -> count
+    for key in snap.order:
+        for prop, value in snap.entries[key]["props"].items():
+            if prop in PROBED:
+                usage[prop][kind(value)] += 1
+                where = f"[{snap.entries[key]['class']}] {snap.entries[key]['name']}: {prop}"
+                if kind(value) == "string" and utf8_len(value) > STRING_LIMIT:
+                    snap.error(f"{where}: string of {utf8_len(value)} bytes would not be shown")
+                if prop == "Metadata" and kind(value) != "dict":
+                    snap.error(f"{where}: must be a dictionary")
+                if prop == "VDOs" and not (kind(value) == "array"
+                                          and all(kind(v) == "data" and len(v) == 4 for v in value)):
+                    snap.error(f"{where}: must be an array of 4-byte data values")
+    missing = [k for k in PROBED if k not in usage]
+    if missing:
+        snap.error(f"probed keys never present: {', '.join(missing)}")
+    kinds = Counter()
+    for c in usage.values():
+        kinds.update(c)
+    for wanted in ("data", "integer", "string", "dict", "array", "boolean", "date"):
+        if not kinds[wanted]:
+            snap.error(f"no probed key holds a {wanted} value")
+    traces = [v for k in snap.order for p, v in snap.entries[k]["props"].items() if p == "TraceBuffer"]
+    if not any(kind(v) == "data" and len(v) > DUMP_LIMIT for v in traces):
+        snap.error(f"no TraceBuffer holds more than {DUMP_LIMIT} bytes of data")
+    return services, twice, usage
+
+
+def check_power_alternation(snap, service):
+    """In IOPower a driver's children are connections and a connection's children are drivers."""
+    stack = [service]
+    seen = set()
+    while stack:
+        key = stack.pop()
+        if key in seen:
+            continue
+        seen.add(key)
+        parent_is_conn = snap.entries[key]["class"] == CONNECTION
+        for child in snap.children["IOPower"].get(key, []):
+            if (snap.entries[child]["class"] == CONNECTION) == parent_is_conn:
+                snap.error(f"IOPower: {snap.entries[key]['name']} -> {snap.entries[child]['name']} "
+                           "does not alternate connection and driver")
+            stack.append(child)
+
+
+def describe(snap, key):
+    e = snap.entries[key]
+    return f"[{e['class']}] {e['name']}"
+
+
+def main(argv):
+    path = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                      "sample-registry.plist")
+    try:
+        with open(path, "rb") as fh:
+            doc = plistlib.load(fh)
+    except (OSError, plistlib.InvalidFileException, ValueError) as exc:
+        print(f"{path}: cannot load: {exc}")
+        return 2
+    snap = Snapshot(doc)
+    services, twice, usage = check(snap) if snap.loaded else ([], [], {})
+
+    print(f"{os.path.basename(path)}: {len(snap.entries)} entries")
+    for plane in PLANES:
+        print(f"  {plane}: {len(snap.in_plane[plane])} entries")
+    print("classes:")
+    for cls, n in sorted(Counter(e["class"] for e in snap.entries.values()).items()):
+        print(f"  {n:3}  {cls}")
+    print(f"services: {', '.join(str(k) for k in services)}")
+    for service, key, below in twice:
+        print(f"  IOPower: {describe(snap, key)} reached along two paths under service {service}"
+              f" (and {below} entries below it)")
+    print("probed keys:")
+    for prop in PROBED:
+        found = ", ".join(f"{k} x{n}" if n > 1 else k for k, n in sorted(usage.get(prop, {}).items()))
+        print(f"  {prop:20} {found or '-'}")
+    if snap.errors:
+        print(f"{len(snap.errors)} problem(s):")
+        for message in snap.errors:
+            print(f"  {message}")
+        return 1
+    print("OK")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

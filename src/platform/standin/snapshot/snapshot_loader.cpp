@@ -1,0 +1,402 @@
+#include "platform/standin/snapshot/snapshot_loader.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <sstream>
+
+#include <plist/plist.h>
+
+#include "platform/standin/standin.h"
+#include "platform/standin/utf.h"
+
+namespace snapshot {
+namespace {
+
+const char *const classKey = "IOObjectClass";
+const char *const nameKey = "IORegistryEntryName";
+const char *const idKey = "IORegistryEntryID";
+const char *const childrenKey = "IORegistryEntryChildren";
+const char *const defaultPlane = "IOService";
+const std::size_t longestName = 127;
+// Deeper nesting than any registry has; it keeps hostile input from
+// exhausting the stack.
+const unsigned deepestNesting = 256;
+
+struct PlistDeleter {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+struct Failure {
+    std::string message;
+};
+
+[[noreturn]] void fail(std::string message) { throw Failure{std::move(message)}; }
+
+const char *typeName(plist_type type)
+{
+    switch (type) {
+    case PLIST_BOOLEAN: return "boolean";
+    case PLIST_UINT: return "integer";
+    case PLIST_REAL: return "real";
+    case PLIST_STRING: return "string";
+    case PLIST_ARRAY: return "array";
+    case PLIST_DICT: return "dictionary";
+    case PLIST_DATE: return "date";
+    case PLIST_DATA: return "data";
+    case PLIST_KEY: return "key";
+    case PLIST_UID: return "UID";
+    default: return "unknown";
+    }
+}
+
+std::string stringOf(plist_t node)
+{
+    uint64_t length = 0;
+    const char *text = plist_get_string_ptr(node, &length);
+    return text == nullptr ? std::string() : std::string(text, length);
+}
+
+// The items of a dictionary, in the order the file lists them.
+std::vector<std::pair<std::string, plist_t>> itemsOf(plist_t dictionary)
+{
+    std::vector<std::pair<std::string, plist_t>> items;
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(dictionary, &iterator);
+    if (iterator == nullptr) {
+        return items;
+    }
+    for (;;) {
+        char *key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dictionary, iterator, &key, &value);
+        if (value == nullptr) {
+            std::free(key);
+            break;
+        }
+        items.emplace_back(key == nullptr ? "" : key, value);
+        std::free(key);
+    }
+    std::free(iterator);
+    return items;
+}
+
+std::vector<plist_t> elementsOf(plist_t array)
+{
+    std::vector<plist_t> elements;
+    uint32_t size = plist_array_get_size(array);
+    elements.reserve(size);
+    for (uint32_t i = 0; i < size; ++i) {
+        elements.push_back(plist_array_get_item(array, i));
+    }
+    return elements;
+}
+
+PlistPtr parse(std::string_view bytes)
+{
+    if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        fail("too large to be read");
+    }
+    plist_t root = nullptr;
+    auto length = static_cast<uint32_t>(bytes.size());
+    if (bytes.substr(0, 8) == "bplist00") {
+        plist_from_bin(bytes.data(), length, &root);
+    } else if (!bytes.empty()) {
+        plist_from_xml(bytes.data(), length, &root);
+    }
+    if (root == nullptr) {
+        fail("not a property list");
+    }
+    return PlistPtr(root);
+}
+
+void checkName(const std::string &text, const char *what, const std::string &where)
+{
+    if (text.size() > longestName) {
+        fail(where + ": " + what + " is " + std::to_string(text.size()) +
+             " bytes long; at most 127 fit");
+    }
+    if (!standin::utf16FromUtf8(text)) {
+        fail(where + ": " + what + " is not valid UTF-8");
+    }
+}
+
+} // namespace
+
+// Walks one snapshot, checking it and recording entries and links.
+class SnapshotLoader::Reader {
+public:
+    // A reader that does not record only checks what it reads: it reads what
+    // a later occurrence of an entry holds, which adds nothing.
+    Reader(SnapshotLoader &loader, bool recording) : loader_(loader), recording_(recording) {}
+
+    void readSnapshot(plist_t root, const std::string &plane)
+    {
+        plist_type type = plist_get_node_type(root);
+        bool isEntry = type == PLIST_DICT && plist_dict_get_item(root, classKey) != nullptr;
+        if (type == PLIST_ARRAY || isEntry) {
+            readPlane(root, plane.empty() ? defaultPlane : plane);
+            return;
+        }
+        if (type != PLIST_DICT) {
+            fail("the top level is a " + std::string(typeName(type)) +
+                 ", neither an entry, a list of entries nor a map of planes");
+        }
+        auto planes = itemsOf(root);
+        for (const auto &item : planes) {
+            plist_type rootsType = plist_get_node_type(item.second);
+            if (rootsType != PLIST_DICT && rootsType != PLIST_ARRAY) {
+                fail("the top level is neither an entry (it has no \"IOObjectClass\"), a list "
+                     "of entries nor a map of planes (\"" + item.first + "\" holds a " +
+                     typeName(rootsType) + ")");
+            }
+        }
+        if (!plane.empty()) {
+            fail("a map of planes names its own planes; -p " + plane +
+                 " applies only to a capture of one plane");
+        }
+        for (const auto &item : planes) {
+            if (item.first.empty()) {
+                fail("a plane has an empty name");
+            }
+            readPlane(item.second, item.first);
+        }
+    }
+
+private:
+    void readPlane(plist_t roots, const std::string &plane)
+    {
+        if (plist_get_node_type(roots) == PLIST_DICT) {
+            readEntry(roots, plane, plane + " entry 1", 1);
+            return;
+        }
+        std::size_t index = 0;
+        for (plist_t root : elementsOf(roots)) {
+            readEntry(root, plane, plane + " entry " + std::to_string(++index), 1);
+        }
+    }
+
+    // Returns the index of the entry that this occurrence stands for.
+    std::size_t readEntry(plist_t node, const std::string &plane, const std::string &where,
+                          unsigned nesting)
+    {
+        if (nesting > deepestNesting) {
+            fail(where + ": entries nested more than " + std::to_string(deepestNesting) +
+                 " levels deep");
+        }
+        if (plist_get_node_type(node) != PLIST_DICT) {
+            fail(where + ": an entry must be a dictionary, not a " +
+                 typeName(plist_get_node_type(node)));
+        }
+        plist_t classNode = plist_dict_get_item(node, classKey);
+        if (classNode == nullptr || plist_get_node_type(classNode) != PLIST_STRING) {
+            fail(where + ": \"IOObjectClass\" is missing or not a string");
+        }
+        std::string className = stringOf(classNode);
+        checkName(className, "the class name", where);
+        std::string name = className;
+        if (plist_t nameNode = plist_dict_get_item(node, nameKey)) {
+            if (plist_get_node_type(nameNode) != PLIST_STRING) {
+                fail(where + ": \"IORegistryEntryName\" is not a string");
+            }
+            name = stringOf(nameNode);
+            checkName(name, "the entry name", where);
+        }
+        std::optional<uint64_t> id;
+        if (plist_t idNode = plist_dict_get_item(node, idKey)) {
+            if (plist_get_node_type(idNode) != PLIST_UINT) {
+                fail(where + ": \"IORegistryEntryID\" is not an integer");
+            }
+            uint64_t value = 0;
+            plist_get_uint_val(idNode, &value);
+            id = value;
+        }
+        plist_t childrenNode = plist_dict_get_item(node, childrenKey);
+        if (childrenNode != nullptr && plist_get_node_type(childrenNode) != PLIST_ARRAY) {
+            fail(where + ": \"IORegistryEntryChildren\" is not an array");
+        }
+
+        std::size_t index = entryFor(id, className, name, where);
+        bool isNew = recording_ && index == loader_.entries_.size();
+        if (isNew) {
+            loader_.entries_.push_back(Entry{className, name, {}});
+        }
+        // Properties are checked on every occurrence, kept from the first.
+        auto properties = readProperties(node, where, nesting);
+        if (isNew) {
+            loader_.entries_[index].properties = std::move(properties);
+        }
+        bool listsChildren = recording_ && loader_.listed_.emplace(plane, index).second;
+        Reader checker(loader_, false);
+        Reader &childReader = listsChildren ? *this : checker;
+        std::size_t position = 0;
+        for (plist_t childNode : childrenNode ? elementsOf(childrenNode) : std::vector<plist_t>()) {
+            std::string childWhere = where + "." + std::to_string(++position);
+            std::size_t child = childReader.readEntry(childNode, plane, childWhere, nesting + 1);
+            if (listsChildren) {
+                loader_.links_.push_back(Link{plane, index, child});
+            }
+        }
+        return index;
+    }
+
+    std::size_t entryFor(const std::optional<uint64_t> &id, const std::string &className,
+                         const std::string &name, const std::string &where)
+    {
+        if (!id) {
+            return loader_.entries_.size();
+        }
+        auto found = loader_.byId_.find(*id);
+        if (found == loader_.byId_.end()) {
+            if (recording_) {
+                loader_.byId_.emplace(*id, loader_.entries_.size());
+            }
+            return loader_.entries_.size();
+        }
+        const Entry &earlier = loader_.entries_[found->second];
+        if (earlier.className != className || earlier.name != name) {
+            fail(where + ": entry ID " + std::to_string(*id) + " is [" + className + "] " + name +
+                 " here but [" + earlier.className + "] " + earlier.name + " before");
+        }
+        return found->second;
+    }
+
+    std::vector<std::pair<std::string, standin::ValuePtr>>
+    readProperties(plist_t node, const std::string &where, unsigned nesting)
+    {
+        std::vector<std::pair<std::string, standin::ValuePtr>> properties;
+        for (const auto &item : itemsOf(node)) {
+            const std::string &key = item.first;
+            if (key == classKey || key == nameKey || key == idKey || key == childrenKey) {
+                continue;
+            }
+            std::string context = where + ": property \"" + key + "\"";
+            if (!standin::utf16FromUtf8(key)) {
+                fail(where + ": a property key is not valid UTF-8");
+            }
+            properties.emplace_back(key, readValue(item.second, context, nesting + 1));
+        }
+        return properties;
+    }
+
+    standin::ValuePtr readValue(plist_t node, const std::string &context, unsigned nesting)
+    {
+        if (nesting > deepestNesting) {
+            fail(context + ": values nested more than " + std::to_string(deepestNesting) +
+                 " levels deep");
+        }
+        plist_type type = plist_get_node_type(node);
+        switch (type) {
+        case PLIST_STRING: {
+            auto units = standin::utf16FromUtf8(stringOf(node));
+            if (!units) {
+                fail(context + ": a string that is not valid UTF-8");
+            }
+            return standin::makeUtf16String(std::move(*units));
+        }
+        case PLIST_UINT: {
+            uint64_t value = 0;
+            plist_get_uint_val(node, &value);
+            return standin::makeUnsigned(value);
+        }
+        case PLIST_REAL: {
+            double value = 0;
+            plist_get_real_val(node, &value);
+            return standin::makeReal(value);
+        }
+        case PLIST_BOOLEAN: {
+            uint8_t value = 0;
+            plist_get_bool_val(node, &value);
+            return standin::makeBoolean(value != 0);
+        }
+        case PLIST_DATA: {
+            uint64_t length = 0;
+            const char *bytes = plist_get_data_ptr(node, &length);
+            const auto *first = reinterpret_cast<const std::uint8_t *>(bytes);
+            return standin::makeData(bytes == nullptr ? standin::Bytes()
+                                                      : standin::Bytes(first, first + length));
+        }
+        case PLIST_DATE: {
+            int32_t seconds = 0;
+            int32_t microseconds = 0;
+            plist_get_date_val(node, &seconds, &microseconds);
+            return standin::makeDate(seconds + microseconds / 1e6);
+        }
+        case PLIST_ARRAY: {
+            standin::ArrayItems items;
+            for (plist_t element : elementsOf(node)) {
+                items.push_back(readValue(element, context, nesting + 1));
+            }
+            return standin::makeArray(std::move(items));
+        }
+        case PLIST_DICT: {
+            standin::DictionaryItems items;
+            for (const auto &item : itemsOf(node)) {
+                auto key = standin::utf16FromUtf8(item.first);
+                if (!key) {
+                    fail(context + ": a dictionary key that is not valid UTF-8");
+                }
+                items.emplace_back(standin::makeUtf16String(std::move(*key)),
+                                   readValue(item.second, context, nesting + 1));
+            }
+            return standin::makeDictionary(std::move(items));
+        }
+        default:
+            fail(context + ": a " + std::string(typeName(type)) +
+                 " value, which a registry cannot hold");
+        }
+    }
+
+    SnapshotLoader &loader_;
+    bool recording_;
+};
+
+std::optional<std::string> SnapshotLoader::add(std::string_view bytes, const std::string &plane)
+{
+    try {
+        PlistPtr root = parse(bytes);
+        Reader(*this, true).readSnapshot(root.get(), plane);
+        return std::nullopt;
+    } catch (const Failure &failure) {
+        return failure.message;
+    } catch (const std::bad_alloc &) {
+        return std::string("not enough memory to read it");
+    }
+}
+
+std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
+                                                   const std::string &plane)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::string("cannot open: ") + std::strerror(errno);
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    if (file.bad()) {
+        return std::string("cannot read: ") + std::strerror(errno);
+    }
+    return add(contents.str(), plane);
+}
+
+void SnapshotLoader::commit() const
+{
+    std::vector<standin::EntryId> ids;
+    ids.reserve(entries_.size());
+    for (const Entry &entry : entries_) {
+        standin::EntryId id = standin::addEntry(entry.className, entry.name);
+        for (const auto &property : entry.properties) {
+            standin::setProperty(id, property.first, property.second);
+        }
+        ids.push_back(id);
+    }
+    for (const Link &link : links_) {
+        standin::addChild(ids[link.parent], ids[link.child], link.plane);
+    }
+}
+
+} // namespace snapshot

@@ -1,0 +1,69 @@
+// Reads registry snapshots (property lists, XML or binary) into the
+// stand-in's registry. Two layouts are read:
+//
+// 1. a capture of one plane: an entry dictionary, or an array of them;
+// 2. a map of planes: plane names to that plane's root entries, each a
+//    dictionary or an array of dictionaries, read in the order listed.
+//
+// An entry holds "IOObjectClass", optionally "IORegistryEntryName" (the class
+// when absent), "IORegistryEntryID" and "IORegistryEntryChildren"; every other
+// key is one of its properties. Occurrences that share an ID, in any plane or
+// snapshot, are one entry: the first gives its class, name and properties, the
+// first in each plane lists its children there, and every later one is only a
+// link, which is how several parents and cycles are written.
+#ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
+#define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/standin/value.h"
+
+namespace snapshot {
+
+// Gathers snapshots and checks them whole before anything reaches the
+// registry, so that bad input leaves the registry as it was.
+class SnapshotLoader {
+public:
+    // Adds one snapshot. plane names the plane of a one-plane capture
+    // ("IOService" when empty). Returns what is wrong, or nothing.
+    std::optional<std::string> add(std::string_view bytes, const std::string &plane = "");
+    // Reads the file and adds it; the message does not name the file.
+    std::optional<std::string> addFile(const std::string &path, const std::string &plane = "");
+
+    // Adds every entry and link to the stand-in's registry.
+    void commit() const;
+
+    std::size_t entryCount() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::string className;
+        std::string name;
+        std::vector<std::pair<std::string, standin::ValuePtr>> properties;
+    };
+    struct Link {
+        std::string plane;
+        std::size_t parent;
+        std::size_t child;
+    };
+    class Reader;
+
+    std::vector<Entry> entries_;
+    std::unordered_map<std::uint64_t, std::size_t> byId_;
+    std::set<std::pair<std::string, std::size_t>> listed_;
+    std::vector<Link> links_;
+};
+
+// Loads the sample registry built into the program.
+std::optional<std::string> loadBuiltInSample();
+
+} // namespace snapshot
+
+#endif

@@ -1,0 +1,39 @@
+// portprobe-replay: the portprobe report of registry snapshots captured on a
+// Mac, read into the stand-in registry. The whole input is checked before
+// anything is printed; bad input gets one line on standard error and status 2.
+#include <cstdio>
+
+#include "app/output_status.h"
+#include "app/report_sections.h"
+#include "platform/standin/snapshot/snapshot_loader.h"
+#include "replay/replay_options.h"
+
+namespace {
+
+const int badInput = 2;
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    ReplayOptions options = parseReplayOptions(argc, argv);
+    if (options.action == ReplayOptions::Action::help) {
+        fputs(replayUsage, stdout);
+        return finishOutput("portprobe-replay");
+    }
+    if (options.action == ReplayOptions::Action::usageError) {
+        fprintf(stderr, "portprobe-replay: %s\n%s", options.problem.c_str(), replayUsage);
+        return badInput;
+    }
+
+    snapshot::SnapshotLoader loader;
+    for (const SnapshotArgument &snapshot : options.snapshots) {
+        if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
+            fprintf(stderr, "portprobe-replay: %s: %s\n", snapshot.path.c_str(), error->c_str());
+            return badInput;
+        }
+    }
+    loader.commit();
+    printReport();
+    return finishOutput("portprobe-replay");
+}

@@ -1,0 +1,94 @@
+// The report of the built-in sample registry, pinned byte for byte: run
+// in-process, by portprobe itself and by portprobe-replay on the sample file.
+// Set PORTPROBE_UPDATE_GOLDEN=1 to rewrite the pinned report after a change
+// that is meant to alter it.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/standin/snapshot/snapshot_loader.h"
+#include "report/tree_walk.h"
+#include "support/report_fixture.h"
+
+namespace {
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Compares with the pinned report; on a difference, leaves the actual report
+// beside the test's scratch files and shows a unified diff.
+void expectGolden(const std::string &actual, const std::string &label)
+{
+    const std::string golden = PORTPROBE_GOLDEN;
+    if (std::getenv("PORTPROBE_UPDATE_GOLDEN") != nullptr) {
+        writeFile(golden, actual);
+    }
+    std::string expected = readFile(golden);
+    if (actual == expected) {
+        return;
+    }
+    std::string actualPath = ::testing::TempDir() + "sample-report." + label + ".txt";
+    writeFile(actualPath, actual);
+    std::string diff;
+    std::string command = "diff -u '" + golden + "' '" + actualPath + "' 2>&1";
+    if (std::FILE *pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            diff.append(chunk, got);
+        }
+        pclose(pipe);
+    }
+    ADD_FAILURE() << label << " differs from the pinned sample report:\n" << diff;
+}
+
+std::string commandOutput(const std::string &command)
+{
+    std::string output;
+    if (std::FILE *pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            output.append(chunk, got);
+        }
+        EXPECT_EQ(pclose(pipe), 0) << command;
+    }
+    return output;
+}
+
+class SampleReportTest : public testing_support::StandinTest {};
+
+TEST_F(SampleReportTest, InProcessReportMatchesThePinnedOne)
+{
+    auto error = snapshot::loadBuiltInSample();
+    ASSERT_FALSE(error.has_value()) << *error;
+    std::string text = report();
+    expectGolden(text, "in-process");
+    // What the walk holds at once is bounded by its depth, not by the
+    // registry: an entry and its child iterator for each of the nine printed
+    // levels, the child fetched at the level below, the section's iterator,
+    // and a key string with its value.
+    EXPECT_LE(standin::audit().peakHeld, 2 * (maxWalkDepth + 1) + 4);
+}
+
+TEST_F(SampleReportTest, BothProgramsPrintThePinnedReport)
+{
+    expectGolden(commandOutput(std::string("'") + PORTPROBE_BINARY + "'"), "portprobe");
+    expectGolden(commandOutput(std::string("'") + PORTPROBE_REPLAY_BINARY + "' '" +
+                               PORTPROBE_SAMPLE + "'"),
+                 "portprobe-replay");
+}
+
+} // namespace
