@@ -32,7 +32,7 @@ std::optional<kern_return_t> Faults::check(CallSite site)
     }
     for (FaultRule &rule : rules_) {
         if (rule.call != site.call || (rule.entry && *rule.entry != site.entry) ||
-            (rule.detail && *rule.detail != site.detail)) {
+            (rule.matchDetail && rule.detail != site.detail)) {
             continue;
         }
         ++rule.matched;

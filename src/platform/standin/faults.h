@@ -49,6 +49,7 @@ struct FaultRule {
     FaultRule &forDetail(std::string text)
     {
         detail = std::move(text);
+        matchDetail = true;
         return *this;
     }
     FaultRule &onlyOccurrence(std::uint64_t count)
@@ -64,7 +65,10 @@ struct FaultRule {
 
     Call call;
     std::optional<EntryId> entry;
-    std::optional<std::string> detail;
+    // A plain string and a flag rather than an optional string, which makes
+    // GCC 12 warn of an uninitialised read when a rule is built inline.
+    std::string detail;
+    bool matchDetail = false;
     std::optional<std::uint64_t> occurrence;
     kern_return_t status = kIOReturnError; // for calls that return a status
     std::uint64_t matched = 0;
