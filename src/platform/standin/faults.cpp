@@ -26,6 +26,9 @@ void Faults::failNthCall(std::uint64_t n, kern_return_t status)
 std::optional<kern_return_t> Faults::check(CallSite site)
 {
     ++count_;
+    if (observer_) {
+        observer_(site);
+    }
     std::optional<kern_return_t> outcome;
     if (failingCall_ && *failingCall_ == count_) {
         outcome = failingStatus_;

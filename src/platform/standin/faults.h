@@ -4,6 +4,7 @@
 #define PORTPROBE_STANDIN_FAULTS_H
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,13 +83,19 @@ public:
     // Keeps a log of every failable call, for sweeps that need to know what
     // the k-th call was.
     void recordCalls(bool on) { recording_ = on; }
+    // Called with every failable call, before its fate is decided; a sweep
+    // uses it to note where in the output each call was made.
+    void observeCalls(std::function<void(const CallSite &)> observer)
+    {
+        observer_ = std::move(observer);
+    }
 
     std::uint64_t callCount() const { return count_; }
     const std::vector<CallSite> &calls() const { return log_; }
 
     // Whether the call's details are wanted: only then does a caller need to
     // build them.
-    bool wantsDetail() const { return recording_ || !rules_.empty(); }
+    bool wantsDetail() const { return recording_ || observer_ || !rules_.empty(); }
 
     // Counts the call and decides its fate: a status to fail with, or none.
     std::optional<kern_return_t> check(CallSite site);
@@ -98,6 +105,7 @@ private:
     std::optional<std::uint64_t> failingCall_;
     kern_return_t failingStatus_ = kIOReturnError;
     bool recording_ = false;
+    std::function<void(const CallSite &)> observer_;
     std::uint64_t count_ = 0;
     std::vector<CallSite> log_;
 };
