@@ -1,12 +1,13 @@
 #include "platform/standin/snapshot/snapshot_loader.h"
+#include "platform/standin/snapshot/plist_shape.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <memory>
-#include <sstream>
 
 #include <plist/plist.h>
 
@@ -52,6 +53,13 @@ const char *typeName(plist_type type)
     case PLIST_UID: return "UID";
     default: return "unknown";
     }
+}
+
+std::string kindWithArticle(plist_type type)
+{
+    std::string kind = typeName(type);
+    bool vowel = kind.find_first_of("aeiou") == 0; // "a UID"
+    return (vowel ? "an " : "a ") + kind;
 }
 
 std::string stringOf(plist_t node)
@@ -104,8 +112,14 @@ PlistPtr parse(std::string_view bytes)
     plist_t root = nullptr;
     auto length = static_cast<uint32_t>(bytes.size());
     if (bytes.substr(0, 8) == "bplist00") {
+        if (auto problem = binaryShapeProblem(bytes)) {
+            fail(problem);
+        }
         plist_from_bin(bytes.data(), length, &root);
     } else if (!bytes.empty()) {
+        if (auto problem = xmlShapeProblem(bytes)) {
+            fail(problem);
+        }
         plist_from_xml(bytes.data(), length, &root);
     }
     if (root == nullptr) {
@@ -143,16 +157,16 @@ public:
             return;
         }
         if (type != PLIST_DICT) {
-            fail("the top level is a " + std::string(typeName(type)) +
+            fail("the top level is " + kindWithArticle(type) +
                  ", neither an entry, a list of entries nor a map of planes");
         }
         auto planes = itemsOf(root);
         for (const auto &item : planes) {
             plist_type rootsType = plist_get_node_type(item.second);
             if (rootsType != PLIST_DICT && rootsType != PLIST_ARRAY) {
-                fail("the top level is neither an entry (it has no \"IOObjectClass\"), a list "
-                     "of entries nor a map of planes (\"" + item.first + "\" holds a " +
-                     typeName(rootsType) + ")");
+                fail("plane \"" + item.first + "\" holds " + kindWithArticle(rootsType) +
+                     ", not an entry or a list of entries (and the top level has no "
+                     "\"IOObjectClass\" to be an entry itself)");
             }
         }
         if (!plane.empty()) {
@@ -189,12 +203,15 @@ private:
                  " levels deep");
         }
         if (plist_get_node_type(node) != PLIST_DICT) {
-            fail(where + ": an entry must be a dictionary, not a " +
-                 typeName(plist_get_node_type(node)));
+            fail(where + ": an entry must be a dictionary, not " +
+                 kindWithArticle(plist_get_node_type(node)));
         }
         plist_t classNode = plist_dict_get_item(node, classKey);
-        if (classNode == nullptr || plist_get_node_type(classNode) != PLIST_STRING) {
-            fail(where + ": \"IOObjectClass\" is missing or not a string");
+        if (classNode == nullptr) {
+            fail(where + ": the entry has no \"IOObjectClass\"");
+        }
+        if (plist_get_node_type(classNode) != PLIST_STRING) {
+            fail(where + ": \"IOObjectClass\" is not a string");
         }
         std::string className = stringOf(classNode);
         checkName(className, "the class name", where);
@@ -346,7 +363,7 @@ private:
             return standin::makeDictionary(std::move(items));
         }
         default:
-            fail(context + ": a " + std::string(typeName(type)) +
+            fail(context + ": " + kindWithArticle(type) +
                  " value, which a registry cannot hold");
         }
     }
@@ -357,30 +374,52 @@ private:
 
 std::optional<std::string> SnapshotLoader::add(std::string_view bytes, const std::string &plane)
 {
+    // Reading records as it goes; a snapshot refused part way is taken back.
+    std::optional<SnapshotLoader> before;
+    std::string message;
     try {
+        before.emplace(*this);
         PlistPtr root = parse(bytes);
         Reader(*this, true).readSnapshot(root.get(), plane);
         return std::nullopt;
     } catch (const Failure &failure) {
-        return failure.message;
+        message = failure.message;
     } catch (const std::bad_alloc &) {
-        return std::string("not enough memory to read it");
+        message = "not enough memory to read it";
     }
+    if (before) {
+        *this = std::move(*before);
+    }
+    return message;
 }
 
 std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
                                                    const std::string &plane)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
         return std::string("cannot open: ") + std::strerror(errno);
     }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
-        return std::string("cannot read: ") + std::strerror(errno);
+    // A read error must not pass for the end of the file.
+    std::string contents;
+    int error = 0;
+    try {
+        char buffer[65536];
+        std::size_t count;
+        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+            contents.append(buffer, count);
+        }
+        if (std::ferror(file)) {
+            error = errno != 0 ? errno : EIO;
+        }
+    } catch (const std::bad_alloc &) {
+        error = ENOMEM;
     }
-    return add(contents.str(), plane);
+    std::fclose(file);
+    if (error != 0) {
+        return std::string("cannot read: ") + std::strerror(error);
+    }
+    return add(contents, plane);
 }
 
 void SnapshotLoader::commit() const

@@ -32,7 +32,8 @@ namespace snapshot {
 class SnapshotLoader {
 public:
     // Adds one snapshot. plane names the plane of a one-plane capture
-    // ("IOService" when empty). Returns what is wrong, or nothing.
+    // ("IOService" when empty). Returns what is wrong, or nothing; a snapshot
+    // that is refused adds nothing.
     std::optional<std::string> add(std::string_view bytes, const std::string &plane = "");
     // Reads the file and adds it; the message does not name the file.
     std::optional<std::string> addFile(const std::string &path, const std::string &plane = "");

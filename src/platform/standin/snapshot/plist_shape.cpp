@@ -1,0 +1,223 @@
+#include "platform/standin/snapshot/plist_shape.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace snapshot {
+namespace {
+
+struct ShapeFailure {
+    const char *message;
+};
+
+[[noreturn]] void fail(const char *message) { throw ShapeFailure{message}; }
+
+// libplist builds and frees its trees recursively, and copies an object of a
+// binary list for every reference to it: a small hostile file could exhaust
+// the stack or memory inside libplist, before any check here. So the nesting
+// (and for binary lists the copies) are measured first, following how
+// libplist reads the file. The bounds lie far beyond any registry capture.
+const std::size_t deepestInFile = 1024;
+// A binary list that shares no container makes at most one node per byte;
+// sharing is allowed up to this many nodes whatever the size.
+const std::uint64_t mostNodesAlways = std::uint64_t(1) << 20;
+
+const char *const tooDeep = "nested too deeply to be read";
+
+// Where what (with anyOf, any one character of it) first appears at or
+// after at, stepping over double-quoted runs as libplist does.
+std::size_t findOutsideQuotes(std::string_view text, std::size_t at, std::string_view what,
+                              bool anyOf)
+{
+    for (; at < text.size(); ++at) {
+        if (anyOf ? what.find(text[at]) != std::string_view::npos
+                  : text.substr(at, what.size()) == what) {
+            return at;
+        }
+        if (text[at] == '"' && (at = text.find('"', at + 1)) == std::string_view::npos) {
+            break;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// Counts open <dict> and <array> elements. Where libplist would stop with an
+// error, so does the count; comments, CDATA, processing instructions and the
+// document type hold no elements.
+void checkXmlNesting(std::string_view text)
+{
+    const std::size_t none = std::string_view::npos;
+    std::size_t depth = 0;
+    for (std::size_t at = text.find('<'); at != none; at = text.find('<', at + 1)) {
+        std::string_view rest = text.substr(at + 1);
+        if (rest.substr(0, 3) == "!--") {
+            at = text.find("-->", at + 4);
+        } else if (rest.substr(0, 8) == "![CDATA[") {
+            at = text.find("]]>", at + 9);
+        } else if (rest.substr(0, 1) == "?") {
+            at = findOutsideQuotes(text, at + 1, "?>", false);
+        } else if (rest.substr(0, 8) == "!DOCTYPE") {
+            at = findOutsideQuotes(text, at + 9, "[>", true);
+            if (at != none && text[at] == '[') {
+                at = findOutsideQuotes(text, at, "]>", false);
+            }
+        } else if (rest.substr(0, 1) == "!") {
+            return;
+        } else {
+            std::size_t nameEnd = text.find_first_of(" \r\n\t<>", at + 1);
+            std::size_t end = nameEnd == none || text[nameEnd] == '>'
+                                  ? nameEnd
+                                  : findOutsideQuotes(text, nameEnd, "<>", true);
+            if (end == none || text[end] != '>') {
+                return;
+            }
+            std::string_view name = text.substr(at + 1, nameEnd - at - 1);
+            bool empty = text[end - 1] == '/';
+            if (empty && !name.empty() && name.back() == '/') {
+                name.remove_suffix(1);
+            }
+            if (!empty && (name == "dict" || name == "array") && ++depth > deepestInFile) {
+                fail(tooDeep);
+            }
+            if ((name == "/dict" || name == "/array") && depth > 0) {
+                --depth;
+            }
+            at = end;
+        }
+        if (at == none) {
+            return;
+        }
+    }
+}
+
+std::uint64_t bigEndian(std::string_view bytes, std::uint64_t at, unsigned width)
+{
+    std::uint64_t value = 0;
+    for (unsigned i = 0; i < width; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+// Measures, without recursion, how deep the objects reachable from the top
+// nest and how many nodes libplist would make of them.
+void checkBinaryShape(std::string_view bytes)
+{
+    const std::uint64_t trailerSize = 32;
+    if (bytes.size() < 8 + trailerSize) {
+        fail("not a property list");
+    }
+    const std::uint64_t trailer = bytes.size() - trailerSize;
+    const unsigned offsetWidth = static_cast<unsigned char>(bytes[trailer + 6]);
+    const unsigned refWidth = static_cast<unsigned char>(bytes[trailer + 7]);
+    const std::uint64_t count = bigEndian(bytes, trailer + 8, 8);
+    const std::uint64_t top = bigEndian(bytes, trailer + 16, 8);
+    const std::uint64_t table = bigEndian(bytes, trailer + 24, 8);
+    if (offsetWidth < 1 || offsetWidth > 8 || refWidth < 1 || refWidth > 8 || top >= count ||
+        table < 8 || table >= trailer || count > (trailer - table) / offsetWidth) {
+        fail("not a property list");
+    }
+    const std::uint64_t mostNodes = std::max<std::uint64_t>(bytes.size(), mostNodesAlways);
+
+    struct Frame {
+        std::uint64_t object;
+        std::uint64_t refs = 0;   // where its references start
+        std::uint64_t number = 0; // how many it holds
+        std::uint64_t next = 0;
+        std::uint64_t height = 1;
+        std::uint64_t nodes = 1;
+    };
+    const std::uint16_t unmeasured = 0;
+    const std::uint16_t measuring = 0xffff; // met again while measuring: a cycle
+    std::vector<std::uint16_t> height(count, unmeasured);
+    std::vector<std::uint32_t> nodes(count, 0);
+    std::vector<Frame> path;
+    auto enter = [&](std::uint64_t object) {
+        if (path.size() + 1 > deepestInFile) {
+            fail(tooDeep);
+        }
+        Frame frame{object};
+        std::uint64_t at = bigEndian(bytes, table + object * offsetWidth, offsetWidth);
+        if (at >= table) {
+            fail("not a property list");
+        }
+        unsigned kind = static_cast<unsigned char>(bytes[at]) >> 4;
+        if (kind == 0xa || kind == 0xc || kind == 0xd) {
+            frame.number = static_cast<unsigned char>(bytes[at]) & 0xf;
+            frame.refs = at + 1;
+            if (frame.number == 0xf) {
+                unsigned size =
+                    frame.refs < table ? static_cast<unsigned char>(bytes[frame.refs]) : 0;
+                unsigned width = 1u << (size & 0xf);
+                if (size >> 4 != 1 || width > 8 || frame.refs + 1 + width > table) {
+                    fail("not a property list");
+                }
+                frame.number = bigEndian(bytes, frame.refs + 1, width);
+                frame.refs += 1 + width;
+            }
+            if (frame.number > table || (kind == 0xd && (frame.number *= 2) > table) ||
+                frame.number > (table - frame.refs) / refWidth) {
+                fail("not a property list");
+            }
+        }
+        height[object] = measuring;
+        path.push_back(frame);
+    };
+    auto addChild = [&](Frame &parent, std::uint64_t childHeight, std::uint64_t childNodes) {
+        parent.height = std::max(parent.height, childHeight + 1);
+        parent.nodes += childNodes;
+        if (parent.nodes > mostNodes) {
+            fail("refers to its objects too often to be read");
+        }
+    };
+    enter(top);
+    while (!path.empty()) {
+        Frame &frame = path.back();
+        if (frame.next < frame.number) {
+            std::uint64_t child = bigEndian(bytes, frame.refs + frame.next++ * refWidth, refWidth);
+            if (child >= count || height[child] == measuring) {
+                fail("not a property list");
+            }
+            if (height[child] == unmeasured) {
+                enter(child);
+            } else if (path.size() + height[child] > deepestInFile) {
+                fail(tooDeep);
+            } else {
+                addChild(frame, height[child], nodes[child]);
+            }
+            continue;
+        }
+        Frame done = frame;
+        path.pop_back();
+        height[done.object] = static_cast<std::uint16_t>(done.height);
+        nodes[done.object] = static_cast<std::uint32_t>(done.nodes);
+        if (!path.empty()) {
+            addChild(path.back(), done.height, done.nodes);
+        }
+    }
+}
+
+template <class Check> const char *problemOf(Check check)
+{
+    try {
+        check();
+        return nullptr;
+    } catch (const ShapeFailure &failure) {
+        return failure.message;
+    }
+}
+
+} // namespace
+
+const char *xmlShapeProblem(std::string_view text)
+{
+    return problemOf([text] { checkXmlNesting(text); });
+}
+
+const char *binaryShapeProblem(std::string_view bytes)
+{
+    return problemOf([bytes] { checkBinaryShape(bytes); });
+}
+
+} // namespace snapshot

@@ -1,0 +1,17 @@
+// Refuses property lists that libplist would read with unbounded recursion
+// or copying, before libplist sees them.
+#ifndef PORTPROBE_STANDIN_SNAPSHOT_PLIST_SHAPE_H
+#define PORTPROBE_STANDIN_SNAPSHOT_PLIST_SHAPE_H
+
+#include <string_view>
+
+namespace snapshot {
+
+// What is wrong with the shape of an XML property list, or null.
+const char *xmlShapeProblem(std::string_view text);
+// What is wrong with the shape of a binary property list, or null.
+const char *binaryShapeProblem(std::string_view bytes);
+
+} // namespace snapshot
+
+#endif

@@ -1,0 +1,158 @@
+// portprobe-replay as a user runs it: its arguments, what it prints on each
+// stream and its exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <sys/wait.h>
+
+namespace {
+
+struct ReplayRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+const std::string fixtures = PORTPROBE_FIXTURES;
+const std::string service = fixtures + "/service.plist";
+const std::string power = fixtures + "/power.plist";
+
+// Runs portprobe-replay through the shell; standard output and error go to
+// files unless redirected.
+ReplayRun replay(const std::string &arguments, const std::string &stdoutRedirect = "")
+{
+    // Named after the test, so that tests run side by side keep apart.
+    const std::string base = ::testing::TempDir() + "portprobe_replay_test." +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string outPath = base + ".out";
+    const std::string errPath = base + ".err";
+    std::string command = std::string("'") + PORTPROBE_REPLAY_BINARY + "' " + arguments + " " +
+                          (stdoutRedirect.empty() ? ">'" + outPath + "'" : stdoutRedirect) +
+                          " 2>'" + errPath + "'";
+    std::remove(outPath.c_str());
+    int raw = std::system(command.c_str());
+    ReplayRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(outPath);
+    run.err = slurp(errPath);
+    return run;
+}
+
+std::string badFile()
+{
+    const std::string path = ::testing::TempDir() + "portprobe_replay_test.bad";
+    std::ofstream(path, std::ios::binary) << "<plist><string>x</string></plist>";
+    return path;
+}
+
+const char *const serviceWalk = "=== Walking from AppleHPMARMSPMI in IOService plane ===\n"
+                                "\n"
+                                "[AppleHPMARMSPMI] hpm0 [com.example.hpm]\n"
+                                "  [AppleHPMDeviceHALType3] HAL@C\n"
+                                "    >>> PowerRole: \"Sink\"\n"
+                                "    [IOPortTransportComponentCCUSBPDSOPp] "
+                                "IOPortTransportComponentCCUSBPDSOPp\n"
+                                "\n"
+                                "\n"
+                                "=== Walking AppleHPMARMSPMI in IOPower plane ===\n"
+                                "\n"
+                                "[AppleHPMARMSPMI] hpm0 [com.example.hpm]\n";
+const char *const interest =
+    "\n"
+    "\n"
+    "=== Checking IOPortTransportComponentCCUSBPDSOPp notification support ===\n"
+    "  General interest notification: kr=0x0 SUCCESS\n"
+    "  Busy interest notification: kr=0x0 SUCCESS\n";
+
+TEST(ReplayTest, ReportsOneCaptureOrCapturesOfSeveralPlanes)
+{
+    ReplayRun one = replay("'" + service + "'");
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.err, "");
+    EXPECT_EQ(one.out, std::string(serviceWalk) + interest);
+
+    // The power capture names the service plane's entries by their IDs.
+    ReplayRun both = replay("'" + service + "' -p IOPower '" + power + "'");
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(both.err, "");
+    EXPECT_EQ(both.out, std::string(serviceWalk) +
+                            "  [IOPowerConnection] IOPowerConnection\n"
+                            "    [AppleHPMDeviceHALType3] HAL@C\n"
+                            "      >>> PowerRole: \"Sink\"\n" +
+                            interest);
+}
+
+TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
+{
+    ReplayRun help = replay("-h");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind("usage: portprobe-replay SNAPSHOT [-p PLANE SNAPSHOT]...\n", 0), 0u)
+        << help.out;
+    EXPECT_EQ(replay("--help").out, help.out);
+
+    const struct {
+        std::string arguments;
+        std::string problem;
+    } errors[] = {
+        {"", "no snapshot given"},
+        {"-x '" + service + "'", "unknown option -x"},
+        {"'" + service + "' -p", "-p needs a plane and a snapshot"},
+        {"'" + service + "' -p IOPower", "-p needs a plane and a snapshot"},
+        {"-p '' '" + power + "'", "-p needs a plane name"},
+    };
+    for (const auto &error : errors) {
+        ReplayRun run = replay(error.arguments);
+        EXPECT_EQ(run.status, 2) << error.arguments;
+        EXPECT_EQ(run.out, "") << error.arguments;
+        EXPECT_EQ(run.err, "portprobe-replay: " + error.problem + "\n" + help.out)
+            << error.arguments;
+    }
+}
+
+TEST(ReplayTest, BadInputPrintsOneLineAndNoReport)
+{
+    const std::string bad = badFile();
+    const std::string notAnEntry =
+        bad +
+        ": the top level is a string, neither an entry, a list of entries nor a map of planes";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"/nonexistent/service.plist",
+         "/nonexistent/service.plist: cannot open: No such file or directory"},
+        {"'" + fixtures + "'", fixtures + ": cannot read: Is a directory"},
+        {"'" + bad + "'", notAnEntry},
+        // The first snapshot was good; the report waits for the whole input.
+        {"'" + service + "' -p IOPower '" + bad + "'", notAnEntry},
+    };
+    for (const auto &input : cases) {
+        ReplayRun run = replay(input.arguments);
+        EXPECT_EQ(run.status, 2) << input.arguments;
+        EXPECT_EQ(run.out, "") << input.arguments;
+        EXPECT_EQ(run.err, "portprobe-replay: " + input.message + "\n") << input.arguments;
+    }
+}
+
+TEST(ReplayTest, AReportThatCannotBeWrittenFailsWithAMessage)
+{
+    ReplayRun full = replay("'" + service + "'", ">/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "portprobe-replay: write error: No space left on device\n");
+}
+
+} // namespace
