@@ -30,7 +30,9 @@ std::string slurp(const std::string &path)
 // redirections; standard output and error go to files unless redirected.
 ProgramRun runProgram(const std::string &arguments, const std::string &stdoutRedirect = "")
 {
-    const std::string base = ::testing::TempDir() + "portprobe_program_test";
+    // Named for the test, so that tests run in parallel never share a file.
+    const std::string base = ::testing::TempDir() + "portprobe_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
     const std::string outPath = base + ".out";
     const std::string errPath = base + ".err";
     std::string command = std::string("'") + PORTPROBE_BINARY + "' " + arguments + " " +
