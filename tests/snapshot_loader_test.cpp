@@ -86,6 +86,14 @@ std::string binaryOf(const std::string &xml)
     return binaryOf(root);
 }
 
+// A binary list of an entry with a property whose key is one zero character
+// in UTF-16, made from the two ASCII bytes of another key.
+std::string zeroKeyInBinary()
+{
+    std::string bytes = binaryOf(plist(node("A", key("kk", str("")))));
+    return bytes.replace(bytes.find("\x52kk"), 3, std::string("\x61\0\0", 3));
+}
+
 // A binary property list of count arrays, each referring refs times to the
 // next; the last is empty. Written by hand: libplist cannot write them deep.
 std::string chainedArrays(std::uint32_t count, int refs)
@@ -327,6 +335,10 @@ TEST_F(SnapshotLoaderTest, BadInputIsRefusedWithItsReasonAndAddsNothing)
          "nested too deeply to be read"},
         {chainedArrays(200000, 1), "", "nested too deeply to be read"},
         {chainedArrays(64, 2), "", "refers to its objects too often to be read"},
+        // libplist aborts on the first and misreads the second.
+        {zeroKeyInBinary(), "", "a dictionary key holds a zero character"},
+        {plist(node("A", key(std::string("Power\0Role", 10), str("Sink")))), "",
+         "holds a zero byte, which XML does not allow"},
     };
     // Many cases hold good entries before the fault; a failure takes them back.
     snapshot::SnapshotLoader loader;

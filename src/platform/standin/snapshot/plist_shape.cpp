@@ -127,12 +127,46 @@ void checkBinaryShape(std::string_view bytes)
         std::uint64_t next = 0;
         std::uint64_t height = 1;
         std::uint64_t nodes = 1;
+        bool dictionary = false; // its first half of references are keys
     };
     const std::uint16_t unmeasured = 0;
     const std::uint16_t measuring = 0xffff; // met again while measuring: a cycle
     std::vector<std::uint16_t> height(count, unmeasured);
     std::vector<std::uint32_t> nodes(count, 0);
     std::vector<Frame> path;
+    // libplist asserts that a key read back is as long as its C string, and
+    // aborts the process for a UTF-16 key with a zero character; an ASCII
+    // one it silently cuts at the zero. Keys are checked once each.
+    std::vector<bool> keyChecked(count, false);
+    auto checkKey = [&](std::uint64_t object) {
+        if (keyChecked[object]) {
+            return;
+        }
+        keyChecked[object] = true;
+        std::uint64_t at = bigEndian(bytes, table + object * offsetWidth, offsetWidth);
+        unsigned marker = at < table ? static_cast<unsigned char>(bytes[at]) : 0;
+        if (marker >> 4 != 0x5 && marker >> 4 != 0x6) {
+            return; // not text: libplist refuses such a key itself
+        }
+        const std::uint64_t unit = marker >> 4 == 0x6 ? 2 : 1;
+        std::uint64_t length = marker & 0xf;
+        std::uint64_t start = at + 1;
+        if (length == 0xf) {
+            unsigned size = start < table ? static_cast<unsigned char>(bytes[start]) : 0;
+            unsigned width = 1u << (size & 0xf);
+            if (size >> 4 != 1 || width > 8 || start + 1 + width > table) {
+                return; // libplist refuses a malformed length
+            }
+            length = bigEndian(bytes, start + 1, width);
+            start += 1 + width;
+        }
+        length = std::min(length, (table - start) / unit);
+        for (std::uint64_t i = 0; i < length; ++i) {
+            if (bigEndian(bytes, start + i * unit, static_cast<unsigned>(unit)) == 0) {
+                fail("a dictionary key holds a zero character");
+            }
+        }
+    };
     auto enter = [&](std::uint64_t object) {
         if (path.size() + 1 > deepestInFile) {
             fail(tooDeep);
@@ -156,6 +190,7 @@ void checkBinaryShape(std::string_view bytes)
                 frame.number = bigEndian(bytes, frame.refs + 1, width);
                 frame.refs += 1 + width;
             }
+            frame.dictionary = kind == 0xd;
             if (frame.number > table || (kind == 0xd && (frame.number *= 2) > table) ||
                 frame.number > (table - frame.refs) / refWidth) {
                 fail("not a property list");
@@ -175,9 +210,13 @@ void checkBinaryShape(std::string_view bytes)
     while (!path.empty()) {
         Frame &frame = path.back();
         if (frame.next < frame.number) {
+            bool isKey = frame.dictionary && frame.next < frame.number / 2;
             std::uint64_t child = bigEndian(bytes, frame.refs + frame.next++ * refWidth, refWidth);
             if (child >= count || height[child] == measuring) {
                 fail("not a property list");
+            }
+            if (isKey) {
+                checkKey(child);
             }
             if (height[child] == unmeasured) {
                 enter(child);
@@ -212,6 +251,11 @@ template <class Check> const char *problemOf(Check check)
 
 const char *xmlShapeProblem(std::string_view text)
 {
+    // XML has no zero character, and libplist reads a text that holds one
+    // byte as something else: a key cut short, a string padded with zeros.
+    if (text.find('\0') != std::string_view::npos) {
+        return "holds a zero byte, which XML does not allow";
+    }
     return problemOf([text] { checkXmlNesting(text); });
 }
 

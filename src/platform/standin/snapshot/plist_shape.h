@@ -1,5 +1,5 @@
 // Refuses property lists that libplist would read with unbounded recursion
-// or copying, before libplist sees them.
+// or copying, or could not hand back as they are, before libplist sees them.
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_PLIST_SHAPE_H
 #define PORTPROBE_STANDIN_SNAPSHOT_PLIST_SHAPE_H
 
