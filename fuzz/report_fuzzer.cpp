@@ -97,7 +97,7 @@ const std::uint64_t mostFailableCall = 4000;
 // What the walk holds at once: an entry and its child iterator on each of
 // the printed levels, the child fetched below the deepest, the section's
 // iterator, and a key string with its value (tests/sample_report_test.cpp).
-const std::size_t heldBound = 2 * (maxWalkDepth + 1) + 4;
+const std::size_t heldBound = mostReferencesHeld;
 
 struct Link {
     std::size_t parent;

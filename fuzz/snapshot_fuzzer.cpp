@@ -17,7 +17,7 @@
 namespace {
 
 // See report_fuzzer.cpp.
-const std::size_t heldBound = 2 * (maxWalkDepth + 1) + 4;
+const std::size_t heldBound = mostReferencesHeld;
 
 [[noreturn]] void finding(const std::string &what)
 {

@@ -76,11 +76,9 @@ TEST_F(SampleReportTest, InProcessReportMatchesThePinnedOne)
     ASSERT_FALSE(error.has_value()) << *error;
     std::string text = report();
     expectGolden(text, "in-process");
-    // What the walk holds at once is bounded by its depth, not by the
-    // registry: an entry and its child iterator for each of the nine printed
-    // levels, the child fetched at the level below, the section's iterator,
-    // and a key string with its value.
-    EXPECT_LE(standin::audit().peakHeld, 2 * (maxWalkDepth + 1) + 4);
+    // The sample reaches the deepest level only in part, so its peak stays
+    // under the walk's bound, which depends on the depth alone.
+    EXPECT_LE(standin::audit().peakHeld, mostReferencesHeld);
 }
 
 TEST_F(SampleReportTest, BothProgramsPrintThePinnedReport)

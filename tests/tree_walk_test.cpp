@@ -94,7 +94,9 @@ TEST_F(TreeWalkTest, DepthEightIsTheLastPrintedLevelYetEveryChildIsReleased)
     EXPECT_EQ(section.rfind("[Level8]") + std::string("[Level8] Level8\n").size() +
                   std::string(18, ' ').size() + std::string(">>> VDOs: 8 (0x8)\n").size(),
               section.size());
-    // The audit in TearDown proves the depth-9 child was fetched and released.
+    // The audit in TearDown proves the depth-9 child was fetched and released;
+    // a chain this deep makes the walk hold the most it ever holds.
+    EXPECT_EQ(standin::audit().peakHeld, mostReferencesHeld);
 }
 
 TEST_F(TreeWalkTest, AnnotationsFollowTheNameUserClientFirst)
