@@ -1,8 +1,12 @@
 // The stand-in's reference audit: every reference still held and every bad
 // release or use is reported, and each finding names the object concerned.
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "platform/standin/live_table.h"
 #include "support/report_fixture.h"
 
 namespace {
@@ -176,6 +180,100 @@ TEST_F(StandinAuditTest, PeakIsTheMostHeldAtOnce)
     standin::AuditReport report = standin::audit();
     EXPECT_EQ(report.peakHeld, 4U); // the three handles and the iterator
     EXPECT_EQ(report.held, 0U);
+}
+
+TEST_F(StandinAuditTest, ThousandsHeldAtOnceStayDistinctAndEveryStaleOneIsRecognised)
+{
+    // Far more references than a report holds at once, and more texts than
+    // the stand-in keeps strings for, released in a scattered order.
+    const std::size_t count = 3000;
+    std::vector<CFStringRef> keys;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string text = "key-" + std::to_string(i);
+        keys.push_back(
+            CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+        ASSERT_NE(keys.back(), nullptr);
+    }
+    EXPECT_EQ(standin::audit().held, count);
+    auto readsBack = [&keys](std::size_t i) {
+        char text[32] = "";
+        return CFStringGetCString(keys[i], text, sizeof text, kCFStringEncodingUTF8) &&
+               std::string(text) == "key-" + std::to_string(i);
+    };
+    for (std::size_t i = 0; i < count; i += 3) {
+        CFRelease(keys[i]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i % 3 != 0) {
+            EXPECT_TRUE(readsBack(i)) << i;
+        }
+    }
+    for (std::size_t i = count; i-- > 0;) {
+        if (i % 3 != 0) {
+            CFRelease(keys[i]);
+        }
+    }
+    standin::AuditReport report = standin::audit();
+    EXPECT_TRUE(report.clean()) << report.text();
+    EXPECT_EQ(report.peakHeld, count);
+
+    // One released long ago is still recognised, though no longer described;
+    // the one released last is named.
+    EXPECT_EQ(CFGetTypeID(keys[3]), 0UL);
+    EXPECT_EQ(CFGetTypeID(keys[1]), 0UL);
+    report = findingsThenReset();
+    ASSERT_EQ(report.misuse.size(), 2U) << report.text();
+    EXPECT_EQ(report.misuse[0].rfind("CFGetTypeID: value #", 0), 0U) << report.misuse[0];
+    expectMentions(report.misuse[0], "used after its release");
+    expectMentions(report.misuse[1],
+                   "(string \"key-1\", from CFStringCreateWithCString) used after its release");
+}
+
+// The table of live references against a plain map, with keys that collide
+// as random ones do (the serial numbers of a run hardly ever do), so that
+// every way of closing the gap a removal leaves is taken.
+TEST(LiveTableTest, AgreesWithAMapThroughRandomInsertsAndTakes)
+{
+    standin::LiveTable<std::uint64_t, std::string> table;
+    std::map<std::uint64_t, std::string> model;
+    std::vector<std::uint64_t> keys;
+    std::uint64_t state = 42;
+    auto random = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 33;
+    };
+    for (int step = 0; step < 200000; ++step) {
+        bool grow = keys.size() < 50 || (keys.size() < 3000 && random() % 2 == 0);
+        if (grow) {
+            std::uint64_t key = random() % 100000 + 1;
+            if (model.count(key) == 0) {
+                table.insert(key) = std::to_string(key);
+                model[key] = std::to_string(key);
+                keys.push_back(key);
+            }
+        } else {
+            std::size_t pick = random() % keys.size();
+            std::string taken;
+            table.take(keys[pick], taken);
+            ASSERT_EQ(taken, model[keys[pick]]);
+            model.erase(keys[pick]);
+            keys[pick] = keys.back();
+            keys.pop_back();
+        }
+        std::uint64_t probe = random() % 100000 + 1;
+        const std::string *found = table.find(probe);
+        ASSERT_EQ(found != nullptr, model.count(probe) != 0) << probe;
+        if (found != nullptr) {
+            ASSERT_EQ(*found, model[probe]);
+        }
+    }
+    ASSERT_EQ(table.size(), model.size());
+    std::size_t visited = 0;
+    table.forEach([&](std::uint64_t key, const std::string &record) {
+        EXPECT_EQ(record, model[key]);
+        ++visited;
+    });
+    EXPECT_EQ(visited, model.size());
 }
 
 TEST_F(StandinAuditTest, MatchingDictionaryIsConsumedOnEveryPath)

@@ -127,6 +127,27 @@ TEST_F(StandinRegistryTest, ChildrenFollowTheirPlaneWithSeveralParentsAndCycles)
     IOObjectRelease(others[0]);
 }
 
+TEST_F(StandinRegistryTest, AnIteratorYieldsWhatWasThereWhenItWasMade)
+{
+    standin::EntryId hub = standin::addEntry("Hub", "hub");
+    link(hub, standin::addEntry("Port", "p1"));
+    io_iterator_t hubs = lookup("Hub");
+    io_object_t found = IOIteratorNext(hubs);
+    io_iterator_t ports = IO_OBJECT_NULL;
+    ASSERT_EQ(IORegistryEntryGetChildIterator(found, kIOServicePlane, &ports), KERN_SUCCESS);
+
+    // Iterators share their lists with the registry: a change must not
+    // reach the ones already made.
+    standin::addEntry("Hub", "later");
+    link(hub, standin::addEntry("Port", "p2"));
+    EXPECT_TRUE(drain(hubs).empty());
+    EXPECT_EQ(describe(drain(ports)), (Names{"Port/p1"}));
+
+    EXPECT_EQ(children(found, kIOServicePlane), (Names{"Port/p1", "Port/p2"}));
+    EXPECT_EQ(describe(drain(lookup("Hub"))), (Names{"Hub/hub", "Hub/later"}));
+    IOObjectRelease(found);
+}
+
 TEST_F(StandinRegistryTest, FaultRulesFailOnlyTheCallsTheyName)
 {
     standin::EntryId first = standin::addEntry("Port", "p1");

@@ -110,11 +110,8 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
             w.references.misuse("CFStringCreateWithCString: null text or unknown allocator");
             return nullptr;
         }
-        standin::CallSite site(standin::Call::keyStringCreate);
-        if (w.faults.wantsDetail()) {
-            site.detail = cStr;
-        }
-        if (w.faults.check(std::move(site))) {
+        if (w.faults.check(standin::Call::keyStringCreate, 0,
+                           [cStr] { return std::string(cStr); })) {
             return nullptr;
         }
         std::string_view text(cStr);
@@ -127,12 +124,12 @@ CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
         } else if (encoding != kCFStringEncodingUTF8) {
             return nullptr;
         }
-        auto units = standin::utf16FromUtf8(text);
-        if (!units) {
+        standin::ValuePtr string = w.strings.find(text);
+        if (!string) {
             return nullptr;
         }
-        return static_cast<CFStringRef>(w.references.addValue(
-            standin::makeUtf16String(std::move(*units)), standin::Origin("CFStringCreateWithCString")));
+        return static_cast<CFStringRef>(
+            w.references.addValue(std::move(string), standin::Origin("CFStringCreateWithCString")));
     });
 }
 

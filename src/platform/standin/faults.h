@@ -99,6 +99,23 @@ public:
 
     // Counts the call and decides its fate: a status to fail with, or none.
     std::optional<kern_return_t> check(CallSite site);
+    // The same, for a call whose detail (a string, from detail()) is made
+    // only when something will look at it. Most runs plan no fault and watch
+    // no call: then a call is only counted, which keeps the stand-in's cost
+    // per call small.
+    template <class Detail>
+    std::optional<kern_return_t> check(Call call, EntryId entry, Detail &&detail)
+    {
+        if (!wantsDetail() && !failingCall_) {
+            ++count_;
+            return std::nullopt;
+        }
+        CallSite site(call, entry);
+        if (wantsDetail()) {
+            site.detail = detail();
+        }
+        return check(std::move(site));
+    }
 
 private:
     std::vector<FaultRule> rules_;

@@ -7,7 +7,6 @@
 #include "platform/standin/utf.h"
 
 using standin::Call;
-using standin::CallSite;
 using standin::EntryId;
 using standin::guarded;
 using standin::HandleKind;
@@ -44,11 +43,8 @@ void copyName(const std::string &text, char *out)
 
 std::optional<kern_return_t> fault(Call call, EntryId entry, const char *detail)
 {
-    CallSite site(call, entry);
-    if (world().faults.wantsDetail() && detail != nullptr) {
-        site.detail = detail;
-    }
-    return world().faults.check(std::move(site));
+    return world().faults.check(
+        call, entry, [detail] { return detail == nullptr ? std::string() : std::string(detail); });
 }
 
 kern_return_t readName(io_object_t object, char *out, Call call, const char *operation,
@@ -140,7 +136,7 @@ kern_return_t IOServiceGetMatchingServices(mach_port_t mainPort, CFDictionaryRef
         iterator.kind = HandleKind::iterator;
         iterator.operation = "IOServiceGetMatchingServices";
         iterator.detail = "of class " + *className;
-        iterator.items = w.registry.entriesOfClass(*className);
+        iterator.items = w.registry.sharedEntriesOfClass(*className);
         *existing = w.references.addHandle(std::move(iterator));
         return kern_return_t{KERN_SUCCESS};
     });
@@ -159,11 +155,11 @@ io_object_t IOIteratorNext(io_iterator_t iterator)
                                 " is not an iterator");
             return io_object_t{IO_OBJECT_NULL};
         }
-        if (record->next >= record->items.size()) {
+        if (!record->items || record->next >= record->items->size()) {
             return io_object_t{IO_OBJECT_NULL};
         }
         HandleRecord entry;
-        entry.entry = record->items[record->next++];
+        entry.entry = (*record->items)[record->next++];
         entry.operation = "IOIteratorNext";
         return w.references.addHandle(std::move(entry));
     });
@@ -205,11 +201,8 @@ CFTypeRef IORegistryEntryCreateCFProperty(io_registry_entry_t entry, CFStringRef
                                 "and no options");
             return nullptr;
         }
-        CallSite site(Call::propertyLookup, id);
-        if (w.faults.wantsDetail()) {
-            site.detail = standin::utf8ForDisplay(*keyText);
-        }
-        if (w.faults.check(std::move(site))) {
+        if (w.faults.check(Call::propertyLookup, id,
+                           [keyText] { return standin::utf8ForDisplay(*keyText); })) {
             return nullptr;
         }
         const standin::ValuePtr *found = w.registry.property(id, *keyText);
@@ -240,7 +233,7 @@ kern_return_t IORegistryEntryGetChildIterator(io_registry_entry_t entry, const i
         children.entry = id;
         children.operation = operation;
         children.detail = std::string("in ") + plane;
-        children.items = w.registry.children(id, planeId);
+        children.items = w.registry.sharedChildren(id, planeId);
         *iterator = w.references.addHandle(std::move(children));
         return kern_return_t{KERN_SUCCESS};
     });

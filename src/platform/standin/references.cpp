@@ -13,7 +13,8 @@ namespace {
 // allocation uses, so that nothing can mistake them for memory.
 const std::uintptr_t valueBase = 0x500000000000;
 const std::uintptr_t portBase = 0x600000000000;
-const std::size_t releasedKept = 1024;
+// The most numbers that fit the range between the two bases.
+const std::uint64_t lastSerial = (std::uint64_t{1} << 36) - 1;
 
 const void *pointerFor(std::uintptr_t base, std::uint64_t serial)
 {
@@ -34,27 +35,6 @@ std::string hex(std::uint64_t number)
     char text[24];
     std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(number));
     return text;
-}
-
-template <class Record>
-const Record *findReleased(const std::deque<std::pair<std::uint64_t, Record>> &released,
-                           std::uint64_t key)
-{
-    for (const auto &item : released) {
-        if (item.first == key) {
-            return &item.second;
-        }
-    }
-    return nullptr;
-}
-
-template <class Key, class Record>
-void keepReleased(std::deque<std::pair<Key, Record>> &released, Key key, Record record)
-{
-    if (released.size() == releasedKept) {
-        released.pop_front();
-    }
-    released.emplace_back(key, std::move(record));
 }
 
 } // namespace
@@ -119,7 +99,7 @@ std::string References::describe(io_object_t object, const HandleRecord &record)
 
 std::string References::staleValue(std::uint64_t serial) const
 {
-    if (const ValueRecord *record = findReleased(releasedValues_, serial)) {
+    if (const ValueRecord *record = releasedValues_.find(serial)) {
         return describe(serial, *record);
     }
     return "value #" + std::to_string(serial);
@@ -127,10 +107,8 @@ std::string References::staleValue(std::uint64_t serial) const
 
 std::string References::staleHandle(io_object_t object) const
 {
-    for (const auto &item : releasedHandles_) {
-        if (item.first == object) {
-            return describe(object, item.second);
-        }
+    if (const HandleRecord *record = releasedHandles_.find(object)) {
+        return describe(object, *record);
     }
     return "handle " + hex(object);
 }
@@ -138,70 +116,91 @@ std::string References::staleHandle(io_object_t object) const
 std::string References::nameOf(CFTypeRef ref) const
 {
     std::uint64_t serial = serialOf(valueBase, ref);
-    auto found = values_.find(serial);
-    return found == values_.end() ? "value #" + std::to_string(serial)
-                                  : describe(serial, found->second);
+    const ValueRecord *found = values_.find(serial);
+    return found == nullptr ? "value #" + std::to_string(serial) : describe(serial, *found);
 }
 
 std::string References::nameOf(io_object_t object) const
 {
-    auto found = handles_.find(object);
-    return found == handles_.end() ? "handle " + hex(object) : describe(object, found->second);
+    const HandleRecord *found = handles_.find(object);
+    return found == nullptr ? "handle " + hex(object) : describe(object, *found);
 }
 
 CFTypeRef References::addValue(ValuePtr value, Origin origin)
 {
+    if (nextValue_ > lastSerial) {
+        throw std::length_error("value numbers exhausted");
+    }
     std::uint64_t serial = nextValue_++;
-    values_.emplace(serial, ValueRecord{std::move(value), std::move(origin), 1, false});
+    ValueRecord &record = values_.insert(serial);
+    record.value = std::move(value);
+    record.origin = std::move(origin);
     acquired();
     return pointerFor(valueBase, serial);
 }
 
 CFStringRef References::constantString(const char *text)
 {
-    auto found = constants_.find(text);
+    auto found = constants_.find(std::string_view(text));
     if (found == constants_.end()) {
+        if (nextValue_ > lastSerial) {
+            throw std::length_error("value numbers exhausted");
+        }
+        ValuePtr string = makeString(text);
         std::uint64_t serial = nextValue_++;
-        values_.emplace(serial, ValueRecord{makeString(text), Origin("CFSTR"), 1, true});
+        ValueRecord &record = values_.insert(serial);
+        record.value = std::move(string);
+        record.origin = Origin("CFSTR");
+        record.constant = true;
         found = constants_.emplace(text, serial).first;
     }
     return static_cast<CFStringRef>(pointerFor(valueBase, found->second));
 }
 
-const Value *References::value(CFTypeRef ref, const char *operation)
+void References::noteDeadValue(CFTypeRef ref, std::uint64_t serial, const char *operation)
 {
     if (ref == nullptr) {
         misuse(std::string(operation) + ": null value");
-        return nullptr;
-    }
-    std::uint64_t serial = serialOf(valueBase, ref);
-    auto found = values_.find(serial);
-    if (found != values_.end()) {
-        return found->second.value.get();
-    }
-    if (serial != 0 && serial < nextValue_) {
+    } else if (serial != 0 && serial < nextValue_) {
         misuse(std::string(operation) + ": " + staleValue(serial) + " used after its release");
     } else {
         misuse(std::string(operation) + ": " + hex(reinterpret_cast<std::uintptr_t>(ref)) +
                " is not a value handed out");
     }
+}
+
+const ValuePtr *References::liveValue(CFTypeRef ref, const char *operation)
+{
+    std::uint64_t serial = serialOf(valueBase, ref);
+    if (ValueRecord *found = values_.find(serial)) {
+        return &found->value;
+    }
+    noteDeadValue(ref, serial, operation);
     return nullptr;
+}
+
+const Value *References::value(CFTypeRef ref, const char *operation)
+{
+    const ValuePtr *found = liveValue(ref, operation);
+    return found == nullptr ? nullptr : found->get();
 }
 
 ValuePtr References::sharedValue(CFTypeRef ref) const
 {
-    auto found = values_.find(serialOf(valueBase, ref));
-    return found == values_.end() ? nullptr : found->second.value;
+    const ValueRecord *found = values_.find(serialOf(valueBase, ref));
+    return found == nullptr ? nullptr : found->value;
 }
 
 void References::retainValue(CFTypeRef ref, const char *operation)
 {
-    if (value(ref, operation) == nullptr) {
+    std::uint64_t serial = serialOf(valueBase, ref);
+    ValueRecord *record = values_.find(serial);
+    if (record == nullptr) {
+        noteDeadValue(ref, serial, operation);
         return;
     }
-    ValueRecord &record = values_.find(serialOf(valueBase, ref))->second;
-    if (!record.constant) {
-        ++record.count;
+    if (!record->constant) {
+        ++record->count;
         acquired();
     }
 }
@@ -209,24 +208,23 @@ void References::retainValue(CFTypeRef ref, const char *operation)
 void References::releaseValue(CFTypeRef ref, const char *operation)
 {
     std::uint64_t serial = serialOf(valueBase, ref);
-    auto found = values_.find(serial);
-    if (found == values_.end()) {
+    ValueRecord *found = values_.find(serial);
+    if (found == nullptr) {
         if (ref != nullptr && serial != 0 && serial < nextValue_) {
             misuse(std::string(operation) + ": " + staleValue(serial) + " was already released");
         } else {
-            value(ref, operation); // records the null or foreign pointer
+            noteDeadValue(ref, serial, operation); // the null or foreign pointer
         }
         return;
     }
-    if (found->second.constant) {
-        misuse(std::string(operation) + ": " + describe(serial, found->second) +
+    if (found->constant) {
+        misuse(std::string(operation) + ": " + describe(serial, *found) +
                " is a constant and is never released");
         return;
     }
     --held_;
-    if (--found->second.count == 0) {
-        keepReleased(releasedValues_, serial, std::move(found->second));
-        values_.erase(found);
+    if (--found->count == 0) {
+        values_.take(serial, releasedValues_.keep(serial));
     }
 }
 
@@ -239,16 +237,15 @@ io_object_t References::addHandle(HandleRecord record)
     if (record.kind == HandleKind::notification) {
         ports_.at(record.port).registrations.push_back(object);
     }
-    handles_.emplace(object, std::move(record));
+    handles_.insert(object) = std::move(record);
     acquired();
     return object;
 }
 
 HandleRecord *References::handle(io_object_t object, const char *operation)
 {
-    auto found = handles_.find(object);
-    if (found != handles_.end()) {
-        return &found->second;
+    if (HandleRecord *found = handles_.find(object)) {
+        return found;
     }
     if (object == IO_OBJECT_NULL) {
         misuse(std::string(operation) + ": handle 0");
@@ -262,8 +259,8 @@ HandleRecord *References::handle(io_object_t object, const char *operation)
 
 bool References::releaseHandle(io_object_t object, const char *operation)
 {
-    auto found = handles_.find(object);
-    if (found == handles_.end()) {
+    HandleRecord *found = handles_.find(object);
+    if (found == nullptr) {
         if (object != IO_OBJECT_NULL && object < nextHandle_ && object >= 0x1003) {
             misuse(std::string(operation) + ": " + staleHandle(object) + " was already released");
         } else {
@@ -271,15 +268,14 @@ bool References::releaseHandle(io_object_t object, const char *operation)
         }
         return false;
     }
-    if (found->second.kind == HandleKind::notification) {
-        auto port = ports_.find(found->second.port);
+    if (found->kind == HandleKind::notification) {
+        auto port = ports_.find(found->port);
         if (port != ports_.end()) {
             auto &list = port->second.registrations;
             list.erase(std::remove(list.begin(), list.end(), object), list.end());
         }
     }
-    keepReleased(releasedHandles_, object, std::move(found->second));
-    handles_.erase(found);
+    handles_.take(object, releasedHandles_.keep(object));
     --held_;
     return true;
 }
@@ -319,7 +315,7 @@ bool References::destroyPort(IONotificationPortRef port, const char *operation)
     }
     for (io_object_t registration : ports_[serial].registrations) {
         misuse(std::string(operation) + ": notification port #" + std::to_string(serial) +
-               " destroyed while " + describe(registration, handles_.at(registration)) +
+               " destroyed while " + describe(registration, *handles_.find(registration)) +
                " is still held");
     }
     ports_.erase(serial);
@@ -331,14 +327,14 @@ AuditReport References::audit() const
 {
     AuditReport report;
     std::vector<std::uint64_t> serials;
-    for (const auto &item : values_) {
-        if (!item.second.constant) {
-            serials.push_back(item.first);
+    values_.forEach([&serials](std::uint64_t serial, const ValueRecord &record) {
+        if (!record.constant) {
+            serials.push_back(serial);
         }
-    }
+    });
     std::sort(serials.begin(), serials.end());
     for (std::uint64_t serial : serials) {
-        const ValueRecord &record = values_.at(serial);
+        const ValueRecord &record = *values_.find(serial);
         std::string line = describe(serial, record);
         if (record.count > 1) {
             line += " x" + std::to_string(record.count);
@@ -346,12 +342,11 @@ AuditReport References::audit() const
         report.outstanding.push_back(line);
     }
     std::vector<io_object_t> objects;
-    for (const auto &item : handles_) {
-        objects.push_back(item.first);
-    }
+    handles_.forEach(
+        [&objects](io_object_t object, const HandleRecord &) { objects.push_back(object); });
     std::sort(objects.begin(), objects.end());
     for (io_object_t object : objects) {
-        report.outstanding.push_back(describe(object, handles_.at(object)));
+        report.outstanding.push_back(describe(object, *handles_.find(object)));
     }
     std::vector<std::uint64_t> ports;
     for (const auto &item : ports_) {

@@ -11,12 +11,14 @@
 #define PORTPROBE_STANDIN_REFERENCES_H
 
 #include <cstdint>
-#include <deque>
+#include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/standin/iokit_api.h"
+#include "platform/standin/live_table.h"
 #include "platform/standin/registry.h"
 #include "platform/standin/value.h"
 
@@ -50,7 +52,7 @@ struct HandleRecord {
     HandleKind kind = HandleKind::entry;
     EntryId entry = 0; // the entry, or the service a notification is for
     const char *operation = "";
-    std::vector<EntryId> items; // what an iterator still has to yield
+    SharedEntryList items; // what an iterator yields, from next on
     std::size_t next = 0;
     std::uint64_t port = 0; // the port a notification was registered through
     std::string detail;     // an iterator's class or plane, a notification's type
@@ -65,6 +67,9 @@ public:
     CFStringRef constantString(const char *text);
     // The live value behind ref, or null after recording why it is not one.
     const Value *value(CFTypeRef ref, const char *operation);
+    // The same, as the shared value; good until the next reference is added
+    // or released.
+    const ValuePtr *liveValue(CFTypeRef ref, const char *operation);
     // The shared value behind a ref that value() has just accepted.
     ValuePtr sharedValue(CFTypeRef ref) const;
     void retainValue(CFTypeRef ref, const char *operation);
@@ -86,9 +91,11 @@ public:
     AuditReport audit() const;
 
 private:
+    static constexpr std::size_t releasedKept = 1024;
+
     struct ValueRecord {
         ValuePtr value;
-        Origin origin;
+        Origin origin{""};
         std::uint64_t count = 1;
         bool constant = false;
     };
@@ -101,16 +108,17 @@ private:
     std::string describeEntry(EntryId entry) const;
     std::string staleValue(std::uint64_t serial) const;
     std::string staleHandle(io_object_t object) const;
+    void noteDeadValue(CFTypeRef ref, std::uint64_t serial, const char *operation);
     void acquired();
 
     const Registry &registry_;
-    std::unordered_map<std::uint64_t, ValueRecord> values_;
-    std::unordered_map<std::string, std::uint64_t> constants_;
-    std::unordered_map<io_object_t, HandleRecord> handles_;
+    LiveTable<std::uint64_t, ValueRecord> values_;
+    std::map<std::string, std::uint64_t, std::less<>> constants_;
+    LiveTable<io_object_t, HandleRecord> handles_;
     std::unordered_map<std::uint64_t, PortRecord> ports_;
     // The last few released objects, so that a late use can still be named.
-    std::deque<std::pair<std::uint64_t, ValueRecord>> releasedValues_;
-    std::deque<std::pair<io_object_t, HandleRecord>> releasedHandles_;
+    ReleasedRecords<std::uint64_t, ValueRecord> releasedValues_{releasedKept};
+    ReleasedRecords<io_object_t, HandleRecord> releasedHandles_{releasedKept};
     std::uint64_t nextValue_ = 1;
     io_object_t nextHandle_ = 0x1003;
     std::uint64_t nextPort_ = 1;

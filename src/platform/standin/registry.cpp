@@ -5,6 +5,29 @@
 namespace standin {
 namespace {
 const std::vector<EntryId> noEntries;
+const SharedEntryList noSharedEntries = std::make_shared<const EntryList>();
+
+// The key's bit in Entry::keyBits, from its length and three of its units.
+std::uint64_t keyBit(const std::u16string &key)
+{
+    std::uint64_t hash = key.size();
+    if (!key.empty()) {
+        hash = (hash * 0x100000001b3ULL) ^ key.front();
+        hash = (hash * 0x100000001b3ULL) ^ key[key.size() / 2];
+        hash = (hash * 0x100000001b3ULL) ^ key.back();
+    }
+    return std::uint64_t{1} << ((hash * 0x9e3779b97f4a7c15ULL) >> 58);
+}
+} // namespace
+
+void Registry::append(std::shared_ptr<EntryList> &list, EntryId entry)
+{
+    if (!list) {
+        list = std::make_shared<EntryList>();
+    } else if (list.use_count() > 1) {
+        list = std::make_shared<EntryList>(*list); // an iterator keeps the old one
+    }
+    list->push_back(entry);
 }
 
 Registry::Registry() : planes_{"IOService", "IOPower"} {}
@@ -16,7 +39,7 @@ EntryId Registry::addEntry(std::string className, std::string name)
     }
     entries_.push_back(Entry{className, std::move(name), {}, {}});
     auto id = static_cast<EntryId>(entries_.size());
-    byClass_[std::move(className)].push_back(id);
+    append(byClass_[std::move(className)], id);
     return id;
 }
 
@@ -33,7 +56,9 @@ void Registry::setProperty(EntryId entry, std::u16string key, ValuePtr value)
     if (!value) {
         throw std::invalid_argument("a property needs a value");
     }
-    mutableEntry(entry).properties[std::move(key)] = std::move(value);
+    Entry &found = mutableEntry(entry);
+    found.keyBits |= keyBit(key);
+    found.properties[std::move(key)] = std::move(value);
 }
 
 void Registry::addChild(EntryId parent, EntryId child, std::string_view plane)
@@ -44,7 +69,7 @@ void Registry::addChild(EntryId parent, EntryId child, std::string_view plane)
     if (parentEntry.children.size() <= id) {
         parentEntry.children.resize(id + 1);
     }
-    parentEntry.children[id].push_back(child);
+    append(parentEntry.children[id], child);
 }
 
 PlaneId Registry::planeNamed(std::string_view name)
@@ -71,18 +96,36 @@ bool Registry::findPlane(std::string_view name, PlaneId &plane) const
 const std::vector<EntryId> &Registry::entriesOfClass(std::string_view className) const
 {
     auto found = byClass_.find(std::string(className));
-    return found == byClass_.end() ? noEntries : found->second;
+    return found == byClass_.end() ? noEntries : *found->second;
 }
 
 const std::vector<EntryId> &Registry::children(EntryId entry, PlaneId plane) const
 {
     const Entry &parent = entries_[entry - 1];
-    return plane < parent.children.size() ? parent.children[plane] : noEntries;
+    return plane < parent.children.size() && parent.children[plane] ? *parent.children[plane]
+                                                                    : noEntries;
+}
+
+SharedEntryList Registry::sharedEntriesOfClass(std::string_view className) const
+{
+    auto found = byClass_.find(std::string(className));
+    return found == byClass_.end() ? noSharedEntries : found->second;
+}
+
+SharedEntryList Registry::sharedChildren(EntryId entry, PlaneId plane) const
+{
+    const Entry &parent = entries_[entry - 1];
+    return plane < parent.children.size() && parent.children[plane] ? parent.children[plane]
+                                                                    : noSharedEntries;
 }
 
 const ValuePtr *Registry::property(EntryId entry, const std::u16string &key) const
 {
-    const auto &properties = entries_[entry - 1].properties;
+    const Entry &holder = entries_[entry - 1];
+    if ((holder.keyBits & keyBit(key)) == 0) {
+        return nullptr;
+    }
+    const auto &properties = holder.properties;
     auto found = properties.find(key);
     return found == properties.end() ? nullptr : &found->second;
 }

@@ -5,6 +5,7 @@
 #define PORTPROBE_STANDIN_REGISTRY_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,11 +18,21 @@ namespace standin {
 using EntryId = std::uint32_t; // 0 is no entry
 using PlaneId = std::uint32_t;
 
+// A list of entries that iterators share with the registry: an iterator
+// holds the list as it was when it was made, without a copy; the registry
+// copies a list only to change it while an iterator holds it.
+using EntryList = std::vector<EntryId>;
+using SharedEntryList = std::shared_ptr<const EntryList>;
+
 struct Entry {
     std::string className;
     std::string name;
     std::unordered_map<std::u16string, ValuePtr> properties;
-    std::vector<std::vector<EntryId>> children; // indexed by PlaneId
+    std::vector<std::shared_ptr<EntryList>> children; // indexed by PlaneId; may be null
+    // A bit for each property key, chosen by a cheap hash of the key: most
+    // lookups ask for a property that the entry does not have, and a clear
+    // bit answers those without a search.
+    std::uint64_t keyBits = 0;
 };
 
 class Registry {
@@ -39,6 +50,9 @@ public:
     // Every entry of exactly this class, in the order the entries were added.
     const std::vector<EntryId> &entriesOfClass(std::string_view className) const;
     const std::vector<EntryId> &children(EntryId entry, PlaneId plane) const;
+    // The same lists, for an iterator to hold.
+    SharedEntryList sharedEntriesOfClass(std::string_view className) const;
+    SharedEntryList sharedChildren(EntryId entry, PlaneId plane) const;
     const ValuePtr *property(EntryId entry, const std::u16string &key) const;
 
     // Planes come into being when a child is first linked in them; the
@@ -48,9 +62,10 @@ public:
 private:
     PlaneId planeNamed(std::string_view name);
     Entry &mutableEntry(EntryId id);
+    static void append(std::shared_ptr<EntryList> &list, EntryId entry);
 
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, std::vector<EntryId>> byClass_;
+    std::unordered_map<std::string, std::shared_ptr<EntryList>> byClass_;
     std::vector<std::string> planes_;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/standin/value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -112,6 +113,46 @@ std::string describeValue(const Value &value)
         text += " of " + std::to_string(bytes->size()) + " bytes";
     }
     return text;
+}
+
+ValuePtr StringCache::find(std::string_view utf8)
+{
+    if (slots_.empty()) {
+        slots_.resize(slotCount);
+    }
+    // Eight bytes at a time: keys are short, and this is far cheaper than
+    // any conversion. The top bits, which every byte reaches, pick the slot.
+    std::uint64_t hash = utf8.size() * 0x9e3779b97f4a7c15ULL;
+    for (std::size_t at = 0; at < utf8.size(); at += 8) {
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, utf8.data() + at, std::min<std::size_t>(8, utf8.size() - at));
+        hash = (hash ^ chunk) * 0xff51afd7ed558ccdULL;
+    }
+    const std::size_t mask = slotCount - 1;
+    const auto first = static_cast<std::size_t>(hash >> (64 - slotBits));
+    std::size_t at = first;
+    for (; slots_[at].value; at = (at + 1) & mask) {
+        if (slots_[at].text == utf8) {
+            return slots_[at].value;
+        }
+    }
+    auto units = utf16FromUtf8(utf8);
+    if (!units) {
+        return nullptr; // not kept: such a text is never a useful key
+    }
+    ValuePtr made = makeUtf16String(std::move(*units));
+    if (count_ == mostTexts) {
+        // Starting afresh is rare, and keeps every lookup short.
+        for (Slot &slot : slots_) {
+            slot = Slot();
+        }
+        count_ = 0;
+        at = first;
+    }
+    slots_[at].text.assign(utf8.data(), utf8.size());
+    slots_[at].value = made;
+    ++count_;
+    return made;
 }
 
 namespace {

@@ -61,6 +61,30 @@ ValuePtr makeDate(double secondsSince2001);
 CFTypeID typeIdOf(Kind kind);
 const char *kindName(Kind kind);
 
+// Strings that a program makes from the same text again and again (the keys
+// it looks properties up by) share one value: values never change, so a
+// reference cannot tell, and a new reference then costs neither a conversion
+// nor an allocation. At most a few hundred texts are kept, so that the cache
+// does not grow with the number of different texts.
+class StringCache {
+public:
+    // The string holding the UTF-8 text, or null when the text is not valid
+    // UTF-8.
+    ValuePtr find(std::string_view utf8);
+
+private:
+    struct Slot {
+        std::string text;
+        ValuePtr value; // null in a free slot
+    };
+    static constexpr unsigned slotBits = 9;
+    static constexpr std::size_t slotCount = std::size_t{1} << slotBits;
+    static constexpr std::size_t mostTexts = slotCount / 2;
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+};
+
 // A short human description, for audit messages.
 std::string describeValue(const Value &value);
 

@@ -16,6 +16,7 @@ struct World {
     Registry registry;
     References references;
     Faults faults;
+    StringCache strings; // the values of key strings made by CFStringCreateWithCString
 };
 
 World &world();

@@ -374,12 +374,24 @@ private:
 
 std::optional<std::string> SnapshotLoader::add(std::string_view bytes, const std::string &plane)
 {
+    return addBytes(bytes, nullptr, plane);
+}
+
+std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std::string *owner,
+                                                    const std::string &plane)
+{
     // Reading records as it goes; a snapshot refused part way is taken back.
     std::optional<SnapshotLoader> before;
     std::string message;
     try {
         before.emplace(*this);
         PlistPtr root = parse(bytes);
+        if (owner != nullptr) {
+            // The tree holds all of it now. Keeping the file's text as well,
+            // while the tree is read, would add the file's size to the peak
+            // memory of a large replay.
+            std::string().swap(*owner);
+        }
         Reader(*this, true).readSnapshot(root.get(), plane);
         return std::nullopt;
     } catch (const Failure &failure) {
@@ -419,7 +431,7 @@ std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
     if (error != 0) {
         return std::string("cannot read: ") + std::strerror(error);
     }
-    return add(contents, plane);
+    return addBytes(contents, &contents, plane);
 }
 
 void SnapshotLoader::commit() const

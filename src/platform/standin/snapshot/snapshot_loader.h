@@ -56,6 +56,11 @@ private:
     };
     class Reader;
 
+    // Adds the snapshot in bytes. With owner, whose contents the bytes are,
+    // the owner is emptied as soon as the bytes are parsed.
+    std::optional<std::string> addBytes(std::string_view bytes, std::string *owner,
+                                        const std::string &plane);
+
     std::vector<Entry> entries_;
     std::unordered_map<std::uint64_t, std::size_t> byId_;
     std::set<std::pair<std::string, std::size_t>> listed_;
