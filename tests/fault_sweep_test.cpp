@@ -208,8 +208,8 @@ protected:
         }
         std::string removed = text.substr(at, end - at);
         bool annotation = removed.rfind(" (UserClient: ", 0) == 0 || removed.rfind(" [", 0) == 0;
-        bool probe = removed.find(">>> " + key + ": ") == indentOf(removed, 0) &&
-                     removed.back() == '\n';
+        bool probe =
+            removed.find(">>> " + key + ": ") == indentOf(removed, 0) && removed.back() == '\n';
         EXPECT_TRUE(annotation || probe) << "removed text: \"" << removed << "\"";
     }
 };

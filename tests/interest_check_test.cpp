@@ -52,12 +52,14 @@ TEST_F(InterestCheckTest, AFailedRegistrationIsReportedAndTheOtherStillTried)
     standin::EntryId second = transport("second");
     standin::EntryId third = transport("third");
     auto &faults = standin::faults();
-    faults.add(FaultRule(Call::interestRegistration).forEntry(first).forDetail("IOGeneralInterest"));
+    faults.add(
+        FaultRule(Call::interestRegistration).forEntry(first).forDetail("IOGeneralInterest"));
     faults.add(FaultRule(Call::interestRegistration)
                    .forEntry(second)
                    .forDetail("IOBusyInterest")
                    .withStatus(static_cast<kern_return_t>(0x10000003)));
-    faults.add(FaultRule(Call::interestRegistration).forEntry(third).withStatus(kIOReturnNoResources));
+    faults.add(
+        FaultRule(Call::interestRegistration).forEntry(third).withStatus(kIOReturnNoResources));
 
     EXPECT_EQ(lastSection(), "  General interest notification: kr=0xe00002bc FAILED\n"
                              "  Busy interest notification: kr=0x0 SUCCESS\n"

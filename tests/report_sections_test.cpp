@@ -17,15 +17,16 @@ using ReportSectionsTest = testing_support::StandinTest;
 
 TEST_F(ReportSectionsTest, WithoutControllersTheReportIsItsHeaders)
 {
-    EXPECT_EQ(report(), "=== Walking from AppleHPMARMSPMI in IOService plane ===\n"
-                        "\n"
-                        "\n"
-                        "\n"
-                        "=== Walking AppleHPMARMSPMI in IOPower plane ===\n"
-                        "\n"
-                        "\n"
-                        "\n"
-                        "=== Checking IOPortTransportComponentCCUSBPDSOPp notification support ===\n");
+    EXPECT_EQ(report(),
+              "=== Walking from AppleHPMARMSPMI in IOService plane ===\n"
+              "\n"
+              "\n"
+              "\n"
+              "=== Walking AppleHPMARMSPMI in IOPower plane ===\n"
+              "\n"
+              "\n"
+              "\n"
+              "=== Checking IOPortTransportComponentCCUSBPDSOPp notification support ===\n");
     // Entries of other classes, even with a similar name, are not controllers.
     entry("AppleHPMARMSPMIUserClient");
     entry("AppleHPMARM");
@@ -66,17 +67,20 @@ TEST_F(ReportSectionsTest, AFailedLookupIsReportedOnlyInTheFirstSection)
     entry("AppleHPMARMSPMI");
     const std::string line = "[AppleHPMARMSPMI] AppleHPMARMSPMI\n";
 
-    standin::faults().add(FaultRule(Call::serviceLookup).forDetail("AppleHPMARMSPMI").onlyOccurrence(1));
+    standin::faults().add(
+        FaultRule(Call::serviceLookup).forDetail("AppleHPMARMSPMI").onlyOccurrence(1));
     EXPECT_EQ(report(), std::string(serviceHeader) + "No AppleHPMARMSPMI found\n" + powerHeader +
                             line + interestHeader);
 
     standin::faults() = standin::Faults();
-    standin::faults().add(FaultRule(Call::serviceLookup).forDetail("AppleHPMARMSPMI").onlyOccurrence(2));
+    standin::faults().add(
+        FaultRule(Call::serviceLookup).forDetail("AppleHPMARMSPMI").onlyOccurrence(2));
     EXPECT_EQ(report(), std::string(serviceHeader) + line + powerHeader + interestHeader);
 
     standin::faults() = standin::Faults();
-    standin::faults().add(
-        FaultRule(Call::serviceLookup).forDetail("AppleHPMARMSPMI").withStatus(kIOReturnNoResources));
+    standin::faults().add(FaultRule(Call::serviceLookup)
+                              .forDetail("AppleHPMARMSPMI")
+                              .withStatus(kIOReturnNoResources));
     EXPECT_EQ(report(), std::string(serviceHeader) + "No AppleHPMARMSPMI found\n" + powerHeader +
                             interestHeader);
 }

@@ -84,9 +84,9 @@ TEST_F(SampleReportTest, InProcessReportMatchesThePinnedOne)
 TEST_F(SampleReportTest, BothProgramsPrintThePinnedReport)
 {
     expectGolden(commandOutput(std::string("'") + PORTPROBE_BINARY + "'"), "portprobe");
-    expectGolden(commandOutput(std::string("'") + PORTPROBE_REPLAY_BINARY + "' '" +
-                               PORTPROBE_SAMPLE + "'"),
-                 "portprobe-replay");
+    expectGolden(
+        commandOutput(std::string("'") + PORTPROBE_REPLAY_BINARY + "' '" + PORTPROBE_SAMPLE + "'"),
+        "portprobe-replay");
 }
 
 } // namespace

@@ -58,12 +58,32 @@ TEST_F(TreeWalkTest, ProbesFollowTheirEntryInTableOrderAndChildrenInRegistryOrde
 
 TEST_F(TreeWalkTest, AllTwentySixKeysAreProbedInTableOrder)
 {
-    const char *const keys[] = {
-        "VDMs", "VDOs", "Metadata", "PDRevision", "SpecRevision", "PortPartnerIdentity",
-        "CableIdentity", "PDContract", "PowerRole", "DataRole", "VCONNSource",
-        "SourceCapabilities", "SinkCapabilities", "RequestDataObject", "ActiveContract",
-        "AlternateMode", "SVIDs", "Modes", "DisplayPortStatus", "DisplayPortConfig", "RawVDM",
-        "VDMResponse", "VDMHistory", "MessageLog", "PDMessageLog", "TraceBuffer"};
+    const char *const keys[] = {"VDMs",
+                                "VDOs",
+                                "Metadata",
+                                "PDRevision",
+                                "SpecRevision",
+                                "PortPartnerIdentity",
+                                "CableIdentity",
+                                "PDContract",
+                                "PowerRole",
+                                "DataRole",
+                                "VCONNSource",
+                                "SourceCapabilities",
+                                "SinkCapabilities",
+                                "RequestDataObject",
+                                "ActiveContract",
+                                "AlternateMode",
+                                "SVIDs",
+                                "Modes",
+                                "DisplayPortStatus",
+                                "DisplayPortConfig",
+                                "RawVDM",
+                                "VDMResponse",
+                                "VDMHistory",
+                                "MessageLog",
+                                "PDMessageLog",
+                                "TraceBuffer"};
     standin::EntryId service = controller();
     std::string expected = "[AppleHPMARMSPMI] AppleHPMARMSPMI\n";
     // Set in reverse so that the order printed can only come from the table.
@@ -108,7 +128,8 @@ TEST_F(TreeWalkTest, AnnotationsFollowTheNameUserClientFirst)
     link(service, both);
     link(service, bundleOnly);
     link(service, clientOnly);
-    standin::setProperty(both, "CFBundleIdentifier", standin::makeString("com.apple.driver.AppleHPM"));
+    standin::setProperty(both, "CFBundleIdentifier",
+                         standin::makeString("com.apple.driver.AppleHPM"));
     standin::setProperty(both, "IOUserClientClass",
                          standin::makeString("IOAccessoryManagerUserClient"));
     standin::setProperty(bundleOnly, "CFBundleIdentifier", standin::makeString("b"));
@@ -143,13 +164,16 @@ TEST_F(TreeWalkTest, AnnotationsThatCannotBeShownWholeAreMarkedUnconvertible)
         link(service, child);
     }
 
-    EXPECT_EQ(serviceSection(), "[AppleHPMARMSPMI] AppleHPMARMSPMI\n"
-                                "  [Longest] Longest (UserClient: " + fits + ") [" + fits + "]\n"
-                                "  [TooLong] TooLong (UserClient: <unconvertible>) "
-                                "[<unconvertible>]\n"
-                                "  [LoneSurrogate] LoneSurrogate (UserClient: <unconvertible>)\n"
-                                "  [NotStrings] NotStrings (UserClient: <unconvertible>) "
-                                "[<unconvertible>]\n");
+    EXPECT_EQ(serviceSection(),
+              "[AppleHPMARMSPMI] AppleHPMARMSPMI\n"
+              "  [Longest] Longest (UserClient: " +
+                  fits + ") [" + fits +
+                  "]\n"
+                  "  [TooLong] TooLong (UserClient: <unconvertible>) "
+                  "[<unconvertible>]\n"
+                  "  [LoneSurrogate] LoneSurrogate (UserClient: <unconvertible>)\n"
+                  "  [NotStrings] NotStrings (UserClient: <unconvertible>) "
+                  "[<unconvertible>]\n");
 }
 
 TEST_F(TreeWalkTest, FailedReadsLeaveEmptyTextAndTheWalkGoesOn)

@@ -76,8 +76,7 @@ TEST_F(ValueRenderTest, NumbersShowDecimalAndTheSixtyFourBitPattern)
     EXPECT_EQ(rendered(standin::makeInteger(-1)), "-1 (0xffffffffffffffff)\n");
     EXPECT_EQ(rendered(standin::makeInteger(std::numeric_limits<std::int64_t>::min())),
               "-9223372036854775808 (0x8000000000000000)\n");
-    EXPECT_EQ(rendered(standin::makeUnsigned(0xfffffffffffffffeULL)),
-              "-2 (0xfffffffffffffffe)\n");
+    EXPECT_EQ(rendered(standin::makeUnsigned(0xfffffffffffffffeULL)), "-2 (0xfffffffffffffffe)\n");
     // Numbers that a 64-bit integer cannot hold show what the conversion gave.
     EXPECT_EQ(rendered(standin::makeReal(3.75)), "3 (0x3)\n");
     EXPECT_EQ(rendered(standin::makeReal(-3.75)), "-3 (0xfffffffffffffffd)\n");

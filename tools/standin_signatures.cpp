@@ -79,7 +79,8 @@ static_assert(std::is_same<std::underlying_type<standin_api::CFNumberType>::type
 static_assert(std::is_same<decltype(&standin_api::standinCFNumberGetValue),
                            Boolean (*)(CFNumberRef, standin_api::CFNumberType, void *)>::value,
               "CFNumberGetValue");
-static_assert(CFIndex{standin_api::kCFNumberLongLongType} == CFIndex{kCFNumberLongLongType}, "long long");
+static_assert(CFIndex{standin_api::kCFNumberLongLongType} == CFIndex{kCFNumberLongLongType},
+              "long long");
 static_assert(CFIndex{standin_api::kCFNumberDoubleType} == CFIndex{kCFNumberDoubleType}, "double");
 static_assert(standin_api::kCFStringEncodingUTF8 == kCFStringEncodingUTF8, "UTF-8");
 

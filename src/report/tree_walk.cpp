@@ -76,8 +76,8 @@ void printEntryLine(io_registry_entry_t entry, uint32_t depth)
 void printProbes(io_registry_entry_t entry, uint32_t depth)
 {
     for (const char *keyText : propertyKeys) {
-        CFStringRef key = CFStringCreateWithCString(kCFAllocatorDefault, keyText,
-                                                    kCFStringEncodingUTF8);
+        CFStringRef key =
+            CFStringCreateWithCString(kCFAllocatorDefault, keyText, kCFStringEncodingUTF8);
         if (key == NULL) {
             continue;
         }

@@ -9,10 +9,7 @@ const char *const powerHeader = "\n\n=== Walking AppleHPMARMSPMI in IOPower plan
 const char *const interestHeader =
     "\n\n=== Checking IOPortTransportComponentCCUSBPDSOPp notification support ===\n";
 
-std::string emptyReport()
-{
-    return std::string(serviceHeader) + powerHeader + interestHeader;
-}
+std::string emptyReport() { return std::string(serviceHeader) + powerHeader + interestHeader; }
 
 void StandinTest::SetUp() { standin::reset(); }
 

@@ -49,10 +49,7 @@ enum CFNumberType : CFIndex {
     kCFNumberMaxType = 16
 };
 
-enum : CFStringEncoding {
-    kCFStringEncodingASCII = 0x0600,
-    kCFStringEncodingUTF8 = 0x08000100
-};
+enum : CFStringEncoding { kCFStringEncodingASCII = 0x0600, kCFStringEncodingUTF8 = 0x08000100 };
 
 extern const CFAllocatorRef kCFAllocatorDefault;
 

@@ -19,9 +19,8 @@ const Value *valueOfKind(CFTypeRef ref, Kind kind, const char *operation)
 {
     const Value *value = world().references.value(ref, operation);
     if (value != nullptr && value->kind() != kind) {
-        world().references.misuse(std::string(operation) + ": " +
-                                  world().references.nameOf(ref) + " is not a " +
-                                  standin::kindName(kind) + " value");
+        world().references.misuse(std::string(operation) + ": " + world().references.nameOf(ref) +
+                                  " is not a " + standin::kindName(kind) + " value");
         return nullptr;
     }
     return value;
@@ -103,34 +102,34 @@ Boolean CFBooleanGetValue(CFBooleanRef boolean)
 CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
                                       CFStringEncoding encoding)
 {
-    return guarded("CFStringCreateWithCString", static_cast<CFStringRef>(nullptr),
-                   [&]() -> CFStringRef {
-        auto &w = world();
-        if (!isDefaultAllocator(alloc) || cStr == nullptr) {
-            w.references.misuse("CFStringCreateWithCString: null text or unknown allocator");
-            return nullptr;
-        }
-        if (w.faults.check(standin::Call::keyStringCreate, 0,
-                           [cStr] { return std::string(cStr); })) {
-            return nullptr;
-        }
-        std::string_view text(cStr);
-        if (encoding == kCFStringEncodingASCII) {
-            for (char c : text) {
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    return nullptr;
-                }
+    return guarded(
+        "CFStringCreateWithCString", static_cast<CFStringRef>(nullptr), [&]() -> CFStringRef {
+            auto &w = world();
+            if (!isDefaultAllocator(alloc) || cStr == nullptr) {
+                w.references.misuse("CFStringCreateWithCString: null text or unknown allocator");
+                return nullptr;
             }
-        } else if (encoding != kCFStringEncodingUTF8) {
-            return nullptr;
-        }
-        standin::ValuePtr string = w.strings.find(text);
-        if (!string) {
-            return nullptr;
-        }
-        return static_cast<CFStringRef>(
-            w.references.addValue(std::move(string), standin::Origin("CFStringCreateWithCString")));
-    });
+            if (w.faults.check(standin::Call::keyStringCreate, 0,
+                               [cStr] { return std::string(cStr); })) {
+                return nullptr;
+            }
+            std::string_view text(cStr);
+            if (encoding == kCFStringEncodingASCII) {
+                for (char c : text) {
+                    if (static_cast<unsigned char>(c) >= 0x80) {
+                        return nullptr;
+                    }
+                }
+            } else if (encoding != kCFStringEncodingUTF8) {
+                return nullptr;
+            }
+            standin::ValuePtr string = w.strings.find(text);
+            if (!string) {
+                return nullptr;
+            }
+            return static_cast<CFStringRef>(w.references.addValue(
+                std::move(string), standin::Origin("CFStringCreateWithCString")));
+        });
 }
 
 Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSize,
@@ -146,7 +145,8 @@ Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSi
         if (encoding == kCFStringEncodingUTF8) {
             text = standin::utf8FromUtf16(units);
         } else if (encoding == kCFStringEncodingASCII) {
-            bool ascii = std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; });
+            bool ascii =
+                std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; });
             if (ascii) {
                 text = std::string(units.begin(), units.end());
             }

@@ -18,8 +18,8 @@ Result guarded(const char *operation, Result onFailure, Body &&body) noexcept
         return body();
     } catch (const std::exception &error) {
         try {
-            world().references.misuse(std::string(operation) + ": stand-in failure: " +
-                                      error.what());
+            world().references.misuse(std::string(operation) +
+                                      ": stand-in failure: " + error.what());
         } catch (...) {
         }
     } catch (...) {
@@ -27,7 +27,8 @@ Result guarded(const char *operation, Result onFailure, Body &&body) noexcept
     return onFailure;
 }
 
-template <class Body> void guardedVoid(const char *operation, Body &&body) noexcept
+template <class Body>
+void guardedVoid(const char *operation, Body &&body) noexcept
 {
     guarded(operation, 0, [&] {
         body();

@@ -18,8 +18,8 @@ typedef io_object_t io_iterator_t;
 typedef char io_name_t[128];
 typedef UInt32 IOOptionBits;
 typedef struct IONotificationPort *IONotificationPortRef;
-typedef void (*IOServiceInterestCallback)(void *refcon, io_service_t service,
-                                          uint32_t messageType, void *messageArgument);
+typedef void (*IOServiceInterestCallback)(void *refcon, io_service_t service, uint32_t messageType,
+                                          void *messageArgument);
 
 #define IO_OBJECT_NULL ((io_object_t)0)
 #define KERN_SUCCESS 0
@@ -54,8 +54,7 @@ kern_return_t IORegistryEntryGetChildIterator(io_registry_entry_t entry, const i
 IONotificationPortRef IONotificationPortCreate(mach_port_t mainPort);
 void IONotificationPortDestroy(IONotificationPortRef notify);
 kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
-                                               io_service_t service,
-                                               const io_name_t interestType,
+                                               io_service_t service, const io_name_t interestType,
                                                IOServiceInterestCallback callback, void *refCon,
                                                io_object_t *notification);
 

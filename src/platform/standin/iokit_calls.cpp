@@ -102,15 +102,16 @@ CFMutableDictionaryRef IOServiceMatching(const char *name)
 {
     return guarded("IOServiceMatching", static_cast<CFMutableDictionaryRef>(nullptr),
                    [&]() -> CFMutableDictionaryRef {
-        if (name == nullptr) {
-            return nullptr;
-        }
-        auto matching = standin::makeDictionary(
-            {{kIOProviderClassKey, standin::makeString(name)}});
-        CFTypeRef ref = world().references.addValue(matching, standin::Origin("IOServiceMatching"));
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
-        return static_cast<CFMutableDictionaryRef>(const_cast<void *>(ref));
-    });
+                       if (name == nullptr) {
+                           return nullptr;
+                       }
+                       auto matching = standin::makeDictionary(
+                           {{kIOProviderClassKey, standin::makeString(name)}});
+                       CFTypeRef ref = world().references.addValue(
+                           matching, standin::Origin("IOServiceMatching"));
+                       // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
+                       return static_cast<CFMutableDictionaryRef>(const_cast<void *>(ref));
+                   });
 }
 
 kern_return_t IOServiceGetMatchingServices(mach_port_t mainPort, CFDictionaryRef matching,
@@ -243,12 +244,12 @@ IONotificationPortRef IONotificationPortCreate(mach_port_t mainPort)
 {
     return guarded("IONotificationPortCreate", static_cast<IONotificationPortRef>(nullptr),
                    [&]() -> IONotificationPortRef {
-        (void)mainPort;
-        if (fault(Call::notificationPortCreate, 0, nullptr)) {
-            return nullptr;
-        }
-        return world().references.addPort();
-    });
+                       (void)mainPort;
+                       if (fault(Call::notificationPortCreate, 0, nullptr)) {
+                           return nullptr;
+                       }
+                       return world().references.addPort();
+                   });
 }
 
 void IONotificationPortDestroy(IONotificationPortRef notify)
@@ -259,8 +260,7 @@ void IONotificationPortDestroy(IONotificationPortRef notify)
 }
 
 kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
-                                               io_service_t service,
-                                               const io_name_t interestType,
+                                               io_service_t service, const io_name_t interestType,
                                                IOServiceInterestCallback callback, void *refCon,
                                                io_object_t *notification)
 {

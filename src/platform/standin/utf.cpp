@@ -97,14 +97,8 @@ std::optional<std::u16string> utf16FromUtf8(std::string_view utf8)
     return out;
 }
 
-std::optional<std::string> utf8FromUtf16(std::u16string_view utf16)
-{
-    return encode(utf16, false);
-}
+std::optional<std::string> utf8FromUtf16(std::u16string_view utf16) { return encode(utf16, false); }
 
-std::string utf8ForDisplay(std::u16string_view utf16)
-{
-    return *encode(utf16, true);
-}
+std::string utf8ForDisplay(std::u16string_view utf16) { return *encode(utf16, true); }
 
 } // namespace standin

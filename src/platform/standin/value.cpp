@@ -207,7 +207,8 @@ std::int64_t integerFromReal(double real, bool &exact)
     return static_cast<std::int64_t>(truncated);
 }
 
-template <class T> bool storeInteger(std::int64_t value, bool exact, void *out)
+template <class T>
+bool storeInteger(std::int64_t value, bool exact, void *out)
 {
     T narrowed;
     if (value < static_cast<std::int64_t>(std::numeric_limits<T>::min())) {

@@ -38,7 +38,11 @@ struct Value {
     std::variant<Bytes, Number, std::u16string, DictionaryItems, ArrayItems, bool, Date> content;
 
     Kind kind() const { return static_cast<Kind>(content.index()); }
-    template <class T> const T *as() const { return std::get_if<T>(&content); }
+    template <class T>
+    const T *as() const
+    {
+        return std::get_if<T>(&content);
+    }
 };
 
 ValuePtr makeData(Bytes bytes);

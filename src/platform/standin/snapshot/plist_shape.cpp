@@ -237,7 +237,8 @@ void checkBinaryShape(std::string_view bytes)
     }
 }
 
-template <class Check> const char *problemOf(Check check)
+template <class Check>
+const char *problemOf(Check check)
 {
     try {
         check();

@@ -363,8 +363,7 @@ private:
             return standin::makeDictionary(std::move(items));
         }
         default:
-            fail(context + ": " + kindWithArticle(type) +
-                 " value, which a registry cannot hold");
+            fail(context + ": " + kindWithArticle(type) + " value, which a registry cannot hold");
         }
     }
 
