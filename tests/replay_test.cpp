@@ -53,7 +53,7 @@ ReplayRun replay(const std::string &arguments, const std::string &stdoutRedirect
 
 std::string badFile()
 {
-    const std::string path = ::testing::TempDir() + "portprobe_replay_test.bad";
+    std::string path = ::testing::TempDir() + "portprobe_replay_test.bad";
     std::ofstream(path, std::ios::binary) << "<plist><string>x</string></plist>";
     return path;
 }

@@ -244,7 +244,8 @@ TEST_F(TreeWalkTest, SharedEntriesPrintOncePerPathAndCyclesStopAtTheDepthLimit)
     link(pong, ping);
     std::string expected = "[AppleHPMARMSPMI] AppleHPMARMSPMI\n";
     for (unsigned depth = 1; depth <= maxWalkDepth; ++depth) {
-        expected += std::string(2 * depth, ' ') + (depth % 2 ? "[Ping] Ping\n" : "[Pong] Pong\n");
+        expected += std::string(2 * std::size_t{depth}, ' ') +
+                    (depth % 2 ? "[Ping] Ping\n" : "[Pong] Pong\n");
     }
     EXPECT_EQ(serviceSection(), expected);
 }

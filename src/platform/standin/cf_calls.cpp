@@ -141,22 +141,26 @@ Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSi
             return Boolean{0};
         }
         const auto &units = *value->as<std::u16string>();
-        std::optional<std::string> text;
+        std::string text;
+        bool converted = false;
         if (encoding == kCFStringEncodingUTF8) {
-            text = standin::utf8FromUtf16(units);
+            if (auto utf8 = standin::utf8FromUtf16(units)) {
+                text = std::move(*utf8);
+                converted = true;
+            }
         } else if (encoding == kCFStringEncodingASCII) {
-            bool ascii =
+            converted =
                 std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; });
-            if (ascii) {
-                text = std::string(units.begin(), units.end());
+            if (converted) {
+                text.assign(units.begin(), units.end());
             }
         }
         // The whole text and its terminator must fit: nothing is ever cut.
-        if (!text || static_cast<CFIndex>(text->size()) >= bufferSize) {
+        if (!converted || static_cast<CFIndex>(text.size()) >= bufferSize) {
             return Boolean{0};
         }
-        std::memcpy(buffer, text->data(), text->size());
-        buffer[text->size()] = '\0';
+        std::memcpy(buffer, text.data(), text.size());
+        buffer[text.size()] = '\0';
         return Boolean{1};
     });
 }

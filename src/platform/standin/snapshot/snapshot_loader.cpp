@@ -291,7 +291,10 @@ private:
             if (key == classKey || key == nameKey || key == idKey || key == childrenKey) {
                 continue;
             }
-            std::string context = where + ": property \"" + key + "\"";
+            std::string context = where;
+            context += ": property \"";
+            context += key;
+            context += '"';
             if (!standin::utf16FromUtf8(key)) {
                 fail(where + ": a property key is not valid UTF-8");
             }
