@@ -36,38 +36,8 @@ const char *const transportClass = "IOPortTransportComponentCCUSBPDSOPp";
 const char *const planes[] = {"IOService", "IOPower", "IODeviceTree"};
 const std::size_t walkedPlanes = 2;
 
-// The probed keys, the two annotations, and one key nothing reads.
-const char *const propertyKeys[] = {
-    "VDMs",
-    "VDOs",
-    "Metadata",
-    "PDRevision",
-    "SpecRevision",
-    "PortPartnerIdentity",
-    "CableIdentity",
-    "PDContract",
-    "PowerRole",
-    "DataRole",
-    "VCONNSource",
-    "SourceCapabilities",
-    "SinkCapabilities",
-    "RequestDataObject",
-    "ActiveContract",
-    "AlternateMode",
-    "SVIDs",
-    "Modes",
-    "DisplayPortStatus",
-    "DisplayPortConfig",
-    "RawVDM",
-    "VDMResponse",
-    "VDMHistory",
-    "MessageLog",
-    "PDMessageLog",
-    "TraceBuffer",
-    "IOUserClientClass",
-    "CFBundleIdentifier",
-    "IOClass",
-};
+// Besides the probed keys: the two annotations, and one key nothing reads.
+const char *const otherKeys[] = {"IOUserClientClass", "CFBundleIdentifier", "IOClass"};
 
 const char *const otherDetails[] = {
     "IOService",         "IOPower",        "AppleHPMARMSPMI", "IOPortTransportComponentCCUSBPDSOPp",
@@ -171,6 +141,14 @@ public:
     }
 
 private:
+    std::string_view propertyKey()
+    {
+        std::size_t choice = in_.ConsumeIntegralInRange<std::size_t>(
+            0, fuzzing::probedKeyCount + std::size(otherKeys) - 1);
+        return choice < fuzzing::probedKeyCount ? fuzzing::probedKeys[choice]
+                                                : otherKeys[choice - fuzzing::probedKeyCount];
+    }
+
     std::size_t index() { return in_.ConsumeIntegralInRange<std::size_t>(0, ids_.size() - 1); }
 
     void addEntry()
@@ -197,8 +175,8 @@ private:
             if (in_.ConsumeIntegralInRange(0, 7) == 0) {
                 key = units();
             } else {
-                const char *text = pick(in_, propertyKeys);
-                key.assign(text, text + std::char_traits<char>::length(text));
+                std::string_view text = propertyKey();
+                key.assign(text.begin(), text.end());
             }
             standin::setProperty(id, std::move(key), value(0));
         }
@@ -371,8 +349,8 @@ private:
                 rule.forEntry(ids_[index()]);
             }
             if (in_.ConsumeBool()) {
-                rule.forDetail(in_.ConsumeBool() ? pick(in_, propertyKeys)
-                                                 : pick(in_, otherDetails));
+                rule.forDetail(in_.ConsumeBool() ? std::string(propertyKey())
+                                                 : std::string(pick(in_, otherDetails)));
             }
             if (in_.ConsumeBool()) {
                 rule.onlyOccurrence(in_.ConsumeIntegralInRange<std::uint64_t>(1, 40));

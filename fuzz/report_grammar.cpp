@@ -16,7 +16,9 @@ const std::string_view interestHeader =
 const std::string_view noControllers = "No AppleHPMARMSPMI found";
 const std::string_view userClientOpening = " (UserClient: ";
 
-const std::string_view probedKeys[] = {
+} // namespace
+
+const std::string_view probedKeys[probedKeyCount] = {
     "VDMs",
     "VDOs",
     "Metadata",
@@ -44,6 +46,8 @@ const std::string_view probedKeys[] = {
     "PDMessageLog",
     "TraceBuffer",
 };
+
+namespace {
 
 const std::size_t longestName = 127;
 const std::size_t longestAnnotation = 255;

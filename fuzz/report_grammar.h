@@ -10,12 +10,17 @@
 #ifndef PORTPROBE_FUZZ_REPORT_GRAMMAR_H
 #define PORTPROBE_FUZZ_REPORT_GRAMMAR_H
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace fuzzing {
+
+// The 26 properties the report probes, in its order.
+const std::size_t probedKeyCount = 26;
+extern const std::string_view probedKeys[probedKeyCount];
 
 // What a well-formed report holds, for checks against the registry it came
 // from.
