@@ -8,43 +8,15 @@
 #include <sstream>
 #include <string>
 
-#include <sys/wait.h>
+#include "support/process_run.h"
 
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using ProgramRun = testing_support::ProcessRun;
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs the program through the shell with the given arguments and
-// redirections; standard output and error go to files unless redirected.
 ProgramRun runProgram(const std::string &arguments, const std::string &stdoutRedirect = "")
 {
-    // Named for the test, so that tests run in parallel never share a file.
-    const std::string base = ::testing::TempDir() + "portprobe_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string outPath = base + ".out";
-    const std::string errPath = base + ".err";
-    std::string command = std::string("'") + PORTPROBE_BINARY + "' " + arguments + " " +
-                          (stdoutRedirect.empty() ? ">'" + outPath + "'" : stdoutRedirect) +
-                          " 2>'" + errPath + "'";
-    std::remove(outPath.c_str());
-    int raw = std::system(command.c_str());
-    ProgramRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(outPath);
-    run.err = slurp(errPath);
-    return run;
+    return testing_support::runProcess(PORTPROBE_BINARY, arguments, stdoutRedirect);
 }
 
 TEST(ProgramTest, ArgumentsChangeNothing)

@@ -8,47 +8,19 @@
 #include <sstream>
 #include <string>
 
-#include <sys/wait.h>
+#include "support/process_run.h"
 
 namespace {
 
-struct ReplayRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using ReplayRun = testing_support::ProcessRun;
 
 const std::string fixtures = PORTPROBE_FIXTURES;
 const std::string service = fixtures + "/service.plist";
 const std::string power = fixtures + "/power.plist";
 
-// Runs portprobe-replay through the shell; standard output and error go to
-// files unless redirected.
 ReplayRun replay(const std::string &arguments, const std::string &stdoutRedirect = "")
 {
-    // Named after the test, so that tests run side by side keep apart.
-    const std::string base = ::testing::TempDir() + "portprobe_replay_test." +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string outPath = base + ".out";
-    const std::string errPath = base + ".err";
-    std::string command = std::string("'") + PORTPROBE_REPLAY_BINARY + "' " + arguments + " " +
-                          (stdoutRedirect.empty() ? ">'" + outPath + "'" : stdoutRedirect) +
-                          " 2>'" + errPath + "'";
-    std::remove(outPath.c_str());
-    int raw = std::system(command.c_str());
-    ReplayRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(outPath);
-    run.err = slurp(errPath);
-    return run;
+    return testing_support::runProcess(PORTPROBE_REPLAY_BINARY, arguments, stdoutRedirect);
 }
 
 std::string badFile()
