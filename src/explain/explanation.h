@@ -1,0 +1,60 @@
+// What portprobe-explain says about a walk: per controller and per port, each
+// probed property decoded (or shown as a value) with its notes. Both of its
+// renderings, text and JSON, are made from this and nothing else.
+#ifndef PORTPROBE_EXPLAIN_EXPLANATION_H
+#define PORTPROBE_EXPLAIN_EXPLANATION_H
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "explain/walk_model.h"
+
+namespace explain {
+
+using Json = nlohmann::ordered_json;
+
+// The vendor's name for a 16-bit USB vendor ID, when one is known.
+using VendorNames = std::function<std::optional<std::string>(std::uint16_t)>;
+
+struct PropertyExplanation {
+    std::vector<std::string> entry; // entry names from the controller down
+    std::string className;
+    std::string key;  // the registry's key; "Metadata/VDOs" for VDOs inside Metadata
+    std::string kind; // "source_capabilities", ..., "value"
+    std::vector<std::uint32_t> objects; // the 32-bit objects read, if any
+    Json decoded;                       // the JSON document's "decoded"
+    std::vector<std::string> lines;     // the same in plain words, one line each
+    std::vector<std::string> notes;     // about this property alone
+};
+
+struct PortExplanation {
+    std::vector<std::string> entry;
+    std::string className;
+    std::vector<PropertyExplanation> properties; // the port's entries, in walk order
+    // Every note of the port, each naming its entry (below the port) and key.
+    std::vector<std::string> notes;
+};
+
+struct ControllerExplanation {
+    std::vector<std::string> entry;
+    std::string className;
+    std::vector<PropertyExplanation> properties; // entries outside every port
+    std::vector<PortExplanation> ports;
+};
+
+struct Explanation {
+    std::vector<ControllerExplanation> controllers;
+    std::vector<std::string> notes; // the walk's own notes, passed on
+};
+
+// Linear in the walk: nothing looks across the walk per property.
+Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames);
+
+} // namespace explain
+
+#endif
