@@ -1,0 +1,144 @@
+// portprobe-explain: says in plain words what the USB Power Delivery objects
+// of the port controllers mean, from the registry, from registry snapshots or
+// from a pasted portprobe report. Bad usage or input gets one line on
+// standard error, nothing on standard output, and status 2.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "app/output_status.h"
+#include "explain/explain_options.h"
+#include "explain/explanation.h"
+#include "explain/input_file.h"
+#include "explain/json_render.h"
+#include "explain/registry_reader.h"
+#include "explain/report_parser.h"
+#include "explain/text_render.h"
+#include "explain/usb_ids.h"
+#include "portprobe_version.h"
+
+#ifdef PORTPROBE_STANDIN
+#include "platform/standin/snapshot/snapshot_loader.h"
+#endif
+
+namespace {
+
+const char *const programName = "portprobe-explain";
+const int badInput = 2;
+
+#ifdef PORTPROBE_STANDIN
+const bool snapshotsAllowed = true;
+#else
+const bool snapshotsAllowed = false;
+#endif
+
+int refuse(const std::string &what, const std::string &problem)
+{
+    fprintf(stderr, "%s: %s: %s\n", programName, what.c_str(), problem.c_str());
+    return badInput;
+}
+
+// Fills the registry that the walk reads: the snapshots named, or without
+// them the built-in sample; on the system's registry there is nothing to do.
+bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
+                     std::string &problem)
+{
+#ifdef PORTPROBE_STANDIN
+    snapshot::SnapshotLoader loader;
+    for (const explain::SnapshotArgument &snapshot : options.snapshots) {
+        if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
+            what = snapshot.path;
+            problem = *error;
+            return false;
+        }
+    }
+    if (options.snapshots.empty()) {
+        if (auto error = snapshot::loadBuiltInSample()) {
+            what = "built-in sample";
+            problem = *error;
+            return false;
+        }
+    } else {
+        loader.commit();
+    }
+#else
+    (void)options;
+    (void)what;
+    (void)problem;
+#endif
+    return true;
+}
+
+int explainInput(const explain::ExplainOptions &options)
+{
+    explain::UsbIdsLoad usbIds = explain::loadUsbIds(options.usbIdsPath);
+    if (!usbIds.error.empty()) {
+        return refuse(*options.usbIdsPath, usbIds.error);
+    }
+    if (options.usbIdsPath && usbIds.ids.vendorCount() == 0) {
+        return refuse(*options.usbIdsPath, "holds no vendor line of a usb.ids file");
+    }
+
+    explain::RegistryWalk walk;
+    if (options.reportPath) {
+        std::string text;
+        std::string error;
+        if (!explain::readInputFile(*options.reportPath, text, error)) {
+            return refuse(*options.reportPath, error);
+        }
+        explain::ReportParse parse = explain::parseReport(text);
+        if (!parse.ok()) {
+            return refuse(*options.reportPath + ":" + std::to_string(parse.errorLine),
+                          parse.errorMessage);
+        }
+        walk = std::move(parse.walk);
+    } else {
+        std::string what;
+        std::string problem;
+        if (!prepareRegistry(options, what, problem)) {
+            return refuse(what, problem);
+        }
+        walk = explain::readRegistryWalk();
+    }
+
+    const explain::UsbIds &ids = usbIds.ids;
+    explain::Explanation explanation =
+        explain::explainWalk(walk, [&ids](std::uint16_t vendor) { return ids.vendorName(vendor); });
+    std::string out = options.json ? explain::explanationJson(explanation)
+                                   : explain::explanationText(explanation);
+    fwrite(out.data(), 1, out.size(), stdout);
+    return finishOutput(programName);
+}
+
+int run(int argc, char *argv[])
+{
+    explain::ExplainOptions options =
+        explain::parseExplainOptions(argc, argv, snapshotsAllowed);
+    switch (options.action) {
+    case explain::ExplainOptions::Action::help:
+        fputs(explain::explainUsage, stdout);
+        return finishOutput(programName);
+    case explain::ExplainOptions::Action::version:
+        printf("%s %s\n", programName, PORTPROBE_VERSION);
+        return finishOutput(programName);
+    case explain::ExplainOptions::Action::usageError:
+        fprintf(stderr, "%s: %s\n%s", programName, options.problem.c_str(), explain::explainUsage);
+        return badInput;
+    case explain::ExplainOptions::Action::explain:
+        break;
+    }
+    return explainInput(options);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &error) {
+        // Only exhausted memory can get here; say so rather than abort.
+        fprintf(stderr, "%s: %s\n", programName, error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,37 @@
+// The command line of portprobe-explain.
+#ifndef PORTPROBE_EXPLAIN_EXPLAIN_OPTIONS_H
+#define PORTPROBE_EXPLAIN_EXPLAIN_OPTIONS_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace explain {
+
+struct SnapshotArgument {
+    std::string path;
+    std::string plane; // empty: the snapshot's own planes, or "IOService"
+};
+
+struct ExplainOptions {
+    enum class Action { explain, help, version, usageError };
+    Action action = Action::explain;
+    std::string problem; // what is wrong, with a usage error
+
+    bool json = false;
+    std::optional<std::string> usbIdsPath;  // --usb-ids FILE
+    std::optional<std::string> reportPath;  // --report FILE ("-": standard input)
+    std::vector<SnapshotArgument> snapshots; // SNAPSHOT [-p PLANE SNAPSHOT]...
+};
+
+// Reads [--json] [--usb-ids FILE] (--report FILE | SNAPSHOT [-p PLANE
+// SNAPSHOT]...), -h/--help and --version, in any order; "--" ends the
+// options. snapshotsAllowed is false where there is no snapshot loader (on
+// the system's registry), and snapshot arguments are then a usage error.
+ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snapshotsAllowed);
+
+extern const char *const explainUsage;
+
+} // namespace explain
+
+#endif

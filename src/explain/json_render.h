@@ -1,0 +1,20 @@
+// The JSON document of an explanation, as the manual page lays it out.
+#ifndef PORTPROBE_EXPLAIN_JSON_RENDER_H
+#define PORTPROBE_EXPLAIN_JSON_RENDER_H
+
+#include <string>
+
+#include "explain/explanation.h"
+
+namespace explain {
+
+Json explanationDocument(const Explanation &explanation);
+
+// The document as text, two spaces an indentation level, ending with a line
+// feed. Text that is not valid UTF-8 never makes it fail: bad bytes are
+// replaced.
+std::string explanationJson(const Explanation &explanation);
+
+} // namespace explain
+
+#endif

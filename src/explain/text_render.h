@@ -1,0 +1,17 @@
+// The plain-text story of an explanation: per controller and port, each
+// property under a heading that names its entry and key and shows the raw
+// 32-bit objects, its decoded lines below, and the port's notes at the end.
+#ifndef PORTPROBE_EXPLAIN_TEXT_RENDER_H
+#define PORTPROBE_EXPLAIN_TEXT_RENDER_H
+
+#include <string>
+
+#include "explain/explanation.h"
+
+namespace explain {
+
+std::string explanationText(const Explanation &explanation);
+
+} // namespace explain
+
+#endif

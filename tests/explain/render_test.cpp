@@ -1,0 +1,151 @@
+// The two renderings of an explanation: the text's layout and the JSON
+// document's shape.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "explain/json_render.h"
+#include "explain/text_render.h"
+
+namespace {
+
+using explain::ControllerExplanation;
+using explain::Explanation;
+using explain::Json;
+using explain::PortExplanation;
+using explain::PropertyExplanation;
+
+const std::vector<std::string> controllerPath = {"AppleHPMARMSPMI"};
+const std::vector<std::string> portPath = {"AppleHPMARMSPMI", "HAL@C", "Port-USB-C@1"};
+
+PropertyExplanation property(std::vector<std::string> entry, std::string key, std::string kind)
+{
+    PropertyExplanation p;
+    p.entry = std::move(entry);
+    p.className = "SomeClass";
+    p.key = std::move(key);
+    p.kind = std::move(kind);
+    p.decoded = nullptr;
+    return p;
+}
+
+Explanation onePort()
+{
+    PropertyExplanation sink = property({"AppleHPMARMSPMI", "HAL@C", "Port-USB-C@1", "CC"},
+                                        "SinkCapabilities", "sink_capabilities");
+    sink.objects = {0x3601912c, 0x0002d12c};
+    sink.lines = {"PDO 1: Fixed 5.00 V 3.00 A", "PDO 2: Fixed 9.00 V 3.00 A"};
+    sink.decoded = Json::array({Json{{"position", 1}}, Json{{"position", 2}}});
+    sink.notes = {"a note of its own"};
+
+    PropertyExplanation role =
+        property({"AppleHPMARMSPMI", "HAL@C", "Port-USB-C@1", "CC"}, "PowerRole", "value");
+    role.lines = {"\"Sink\""};
+    role.decoded = "Sink";
+
+    PropertyExplanation empty = property(portPath, "Metadata", "metadata");
+    empty.decoded = Json::object();
+
+    PortExplanation port;
+    port.entry = portPath;
+    port.className = "AppleHPMInterfaceType10";
+    port.properties = {empty, sink, role};
+    port.notes = {"CC SinkCapabilities: a note of its own"};
+
+    PortExplanation idle;
+    idle.entry = {"AppleHPMARMSPMI", "HAL@C", "Port-USB-C@2"};
+    idle.className = "AppleHPMInterfaceType10";
+    idle.properties = {empty};
+
+    PropertyExplanation revision = property({"AppleHPMARMSPMI", "HAL@C"}, "PDRevision", "revision");
+    revision.lines = {"3"};
+    revision.notes = {"controller-level note"};
+
+    ControllerExplanation controller;
+    controller.entry = controllerPath;
+    controller.className = "AppleHPMARMSPMI";
+    controller.properties = {revision};
+    controller.ports = {port, idle};
+
+    Explanation explanation;
+    explanation.controllers = {controller};
+    return explanation;
+}
+
+TEST(TextRenderTest, TellsEachPortsStoryUnderItsController)
+{
+    EXPECT_EQ(explain::explanationText(onePort()),
+              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n"
+              "  HAL@C PDRevision: 3\n"
+              "    note: controller-level note\n"
+              "  Port Port-USB-C@1 (AppleHPMInterfaceType10), under HAL@C\n"
+              "    CC SinkCapabilities: 3601912c 0002d12c\n"
+              "      PDO 1: Fixed 5.00 V 3.00 A\n"
+              "      PDO 2: Fixed 9.00 V 3.00 A\n"
+              "    CC PowerRole: \"Sink\"\n"
+              "    Notes:\n"
+              "      CC SinkCapabilities: a note of its own\n"
+              "  Port Port-USB-C@2 (AppleHPMInterfaceType10), under HAL@C: nothing to explain\n");
+}
+
+TEST(TextRenderTest, SaysWhatTheInputIsAndWhenThereIsNothing)
+{
+    Explanation none;
+    EXPECT_EQ(explain::explanationText(none), "No port controller found.\n");
+    none.notes = {"containers show only their size"};
+    EXPECT_EQ(explain::explanationText(none),
+              "Note: containers show only their size\n\nNo port controller found.\n");
+
+    Explanation bare;
+    bare.controllers.resize(2);
+    bare.controllers[0].entry = controllerPath;
+    bare.controllers[0].className = "AppleHPMARMSPMI";
+    bare.controllers[1] = bare.controllers[0];
+    EXPECT_EQ(explain::explanationText(bare),
+              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n  No port.\n\n"
+              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n  No port.\n");
+}
+
+TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
+{
+    Json document = Json::parse(explain::explanationJson(onePort()));
+    std::vector<std::string> top;
+    for (auto &member : document.items()) {
+        top.push_back(member.key());
+    }
+    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "controllers", "notes"}));
+    EXPECT_EQ(document["format"], "portprobe-explain");
+    EXPECT_EQ(document["version"], 1);
+
+    const Json &controller = document["controllers"][0];
+    EXPECT_EQ(controller["entry"], Json(controllerPath));
+    EXPECT_EQ(controller["class"], "AppleHPMARMSPMI");
+    EXPECT_EQ(controller["properties"].size(), 1u);
+    const Json &port = controller["ports"][0];
+    EXPECT_EQ(port["entry"], Json(portPath));
+    EXPECT_EQ(port["notes"], Json::array({"CC SinkCapabilities: a note of its own"}));
+
+    const Json &sink = port["properties"][1];
+    std::vector<std::string> names;
+    for (auto &member : sink.items()) {
+        names.push_back(member.key());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"entry", "class", "key", "kind", "objects",
+                                               "decoded", "notes"}));
+    EXPECT_EQ(sink["objects"], Json::array({"0x3601912c", "0x0002d12c"}));
+    // Objects are absent, not empty, when none were read.
+    EXPECT_FALSE(port["properties"][2].contains("objects"));
+    EXPECT_EQ(port["properties"][2]["decoded"], "Sink");
+}
+
+TEST(JsonRenderTest, TextThatIsNotUtf8NeverStopsTheDocument)
+{
+    Explanation explanation = onePort();
+    explanation.controllers[0].entry = {"bad \xff name"};
+    std::string text = explain::explanationJson(explanation);
+    EXPECT_EQ(text.back(), '\n');
+    Json document = Json::parse(text);
+    EXPECT_EQ(document["controllers"][0]["entry"][0], "bad \xef\xbf\xbd name");
+}
+
+} // namespace
