@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "portprobe_version.h"
 #include "support/process_run.h"
 
 namespace {
@@ -93,6 +94,26 @@ TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
         EXPECT_EQ(run.err, "portprobe-replay: " + error.problem + "\n" + help.out)
             << error.arguments;
     }
+}
+
+TEST(ReplayTest, VersionPrintsTheNameAndVersionWhereverItStands)
+{
+    const std::string version = "portprobe-replay " PORTPROBE_VERSION "\n";
+    const std::string placements[] = {"--version", "--version -x", "'" + service + "' --version"};
+    for (const std::string &arguments : placements) {
+        ReplayRun run = replay(arguments);
+        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.err, "") << arguments;
+        EXPECT_EQ(run.out, version) << arguments;
+    }
+    // Only the whole word: an abbreviation or an operand after "--" is not it.
+    EXPECT_EQ(replay("--vers").status, 2);
+    EXPECT_EQ(replay("-- --version").err,
+              "portprobe-replay: --version: cannot open: No such file or directory\n");
+
+    ReplayRun full = replay("--version", ">/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "portprobe-replay: write error: No space left on device\n");
 }
 
 TEST(ReplayTest, BadInputPrintsOneLineAndNoReport)

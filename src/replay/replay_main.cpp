@@ -6,6 +6,7 @@
 #include "app/output_status.h"
 #include "app/report_sections.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
+#include "portprobe_version.h"
 #include "replay/replay_options.h"
 
 namespace {
@@ -19,6 +20,10 @@ int main(int argc, char *argv[])
     ReplayOptions options = parseReplayOptions(argc, argv);
     if (options.action == ReplayOptions::Action::help) {
         fputs(replayUsage, stdout);
+        return finishOutput("portprobe-replay");
+    }
+    if (options.action == ReplayOptions::Action::version) {
+        fputs("portprobe-replay " PORTPROBE_VERSION "\n", stdout);
         return finishOutput("portprobe-replay");
     }
     if (options.action == ReplayOptions::Action::usageError) {

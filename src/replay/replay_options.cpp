@@ -17,7 +17,8 @@ const char *const replayUsage =
     "\n"
     "Options:\n"
     "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE\n"
-    "  -h, --help         show this help\n";
+    "  -h, --help         show this help\n"
+    "  --version          show the program's name and version\n";
 
 ReplayOptions parseReplayOptions(int argc, const char *const argv[])
 {
@@ -36,6 +37,9 @@ ReplayOptions parseReplayOptions(int argc, const char *const argv[])
             optionsEnded = true;
         } else if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0) {
             options.action = ReplayOptions::Action::help;
+            return options;
+        } else if (std::strcmp(argument, "--version") == 0) {
+            options.action = ReplayOptions::Action::version;
             return options;
         } else if (std::strcmp(argument, "-p") == 0) {
             if (i + 2 >= argc) {

@@ -11,14 +11,14 @@ struct SnapshotArgument {
 };
 
 struct ReplayOptions {
-    enum class Action { report, help, usageError };
+    enum class Action { report, help, version, usageError };
     Action action = Action::report;
     std::string problem; // what is wrong with a usage error
     std::vector<SnapshotArgument> snapshots;
 };
 
 // Reads SNAPSHOT [-p PLANE SNAPSHOT]... (a snapshot may also follow -p
-// first), -h and --help; "--" ends the options.
+// first), -h, --help and --version; "--" ends the options.
 ReplayOptions parseReplayOptions(int argc, const char *const argv[]);
 
 extern const char *const replayUsage;
