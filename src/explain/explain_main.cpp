@@ -112,8 +112,7 @@ int explainInput(const explain::ExplainOptions &options)
 
 int run(int argc, char *argv[])
 {
-    explain::ExplainOptions options =
-        explain::parseExplainOptions(argc, argv, snapshotsAllowed);
+    explain::ExplainOptions options = explain::parseExplainOptions(argc, argv, snapshotsAllowed);
     switch (options.action) {
     case explain::ExplainOptions::Action::help:
         fputs(explain::explainUsage, stdout);
@@ -124,8 +123,7 @@ int run(int argc, char *argv[])
     case explain::ExplainOptions::Action::usageError:
         fprintf(stderr, "%s: %s\n%s", programName, options.problem.c_str(), explain::explainUsage);
         return badInput;
-    case explain::ExplainOptions::Action::explain:
-        break;
+    case explain::ExplainOptions::Action::explain: break;
     }
     return explainInput(options);
 }

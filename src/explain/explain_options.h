@@ -19,8 +19,8 @@ struct ExplainOptions {
     std::string problem; // what is wrong, with a usage error
 
     bool json = false;
-    std::optional<std::string> usbIdsPath;  // --usb-ids FILE
-    std::optional<std::string> reportPath;  // --report FILE ("-": standard input)
+    std::optional<std::string> usbIdsPath;   // --usb-ids FILE
+    std::optional<std::string> reportPath;   // --report FILE ("-": standard input)
     std::vector<SnapshotArgument> snapshots; // SNAPSHOT [-p PLANE SNAPSHOT]...
 };
 

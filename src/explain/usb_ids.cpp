@@ -29,10 +29,11 @@ std::size_t utf8SequenceLength(std::string_view text)
 {
     auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     unsigned char lead = byte(0);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead <= 0xdf ? 2
-                                       : lead >= 0xe0 && lead <= 0xef   ? 3
-                                       : lead >= 0xf0 && lead <= 0xf4   ? 4
-                                                                        : 0;
+    std::size_t length = lead < 0x80                    ? 1
+                         : lead >= 0xc2 && lead <= 0xdf ? 2
+                         : lead >= 0xe0 && lead <= 0xef ? 3
+                         : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                        : 0;
     if (length == 0 || length > text.size()) {
         return 0;
     }
@@ -108,12 +109,11 @@ std::optional<std::string> UsbIds::vendorName(std::uint16_t vendorId) const
 const std::vector<std::string> &usualUsbIdsPaths()
 {
     static const std::vector<std::string> paths = {
-        "/usr/share/misc/usb.ids",       // Debian's usb.ids
-        "/usr/share/hwdata/usb.ids",     // Debian's hwdata
-        "/opt/homebrew/share/usb.ids",   // Homebrew on Apple silicon
-        "/usr/local/share/usb.ids",      // Homebrew on x86-64
-        "/opt/homebrew/share/misc/usb.ids",
-        "/usr/local/share/misc/usb.ids",
+        "/usr/share/misc/usb.ids",     // Debian's usb.ids
+        "/usr/share/hwdata/usb.ids",   // Debian's hwdata
+        "/opt/homebrew/share/usb.ids", // Homebrew on Apple silicon
+        "/usr/local/share/usb.ids",    // Homebrew on x86-64
+        "/opt/homebrew/share/misc/usb.ids", "/usr/local/share/misc/usb.ids",
     };
     return paths;
 }
