@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/process_run.h"
+#include "support/scratch_path.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ ReplayRun replay(const std::string &arguments, const std::string &stdoutRedirect
 
 std::string badFile()
 {
-    std::string path = ::testing::TempDir() + "portprobe_replay_test.bad";
+    std::string path = testing_support::scratchPath("bad.plist");
     std::ofstream(path, std::ios::binary) << "<plist><string>x</string></plist>";
     return path;
 }
@@ -118,6 +119,7 @@ TEST(ReplayTest, BadInputPrintsOneLineAndNoReport)
         EXPECT_EQ(run.out, "") << input.arguments;
         EXPECT_EQ(run.err, "portprobe-replay: " + input.message + "\n") << input.arguments;
     }
+    std::remove(bad.c_str());
 }
 
 TEST(ReplayTest, AReportThatCannotBeWrittenFailsWithAMessage)
