@@ -10,6 +10,7 @@
 
 #include "portprobe_version.h"
 #include "support/process_run.h"
+#include "support/scratch_path.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ ReplayRun replay(const std::string &arguments, const std::string &stdoutRedirect
 
 std::string badFile()
 {
-    std::string path = ::testing::TempDir() + "portprobe_replay_test.bad";
+    std::string path = testing_support::scratchPath("bad.plist");
     std::ofstream(path, std::ios::binary) << "<plist><string>x</string></plist>";
     return path;
 }
@@ -139,6 +140,7 @@ TEST(ReplayTest, BadInputPrintsOneLineAndNoReport)
         EXPECT_EQ(run.out, "") << input.arguments;
         EXPECT_EQ(run.err, "portprobe-replay: " + input.message + "\n") << input.arguments;
     }
+    std::remove(bad.c_str());
 }
 
 TEST(ReplayTest, AReportThatCannotBeWrittenFailsWithAMessage)

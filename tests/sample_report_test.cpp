@@ -8,9 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "report/tree_walk.h"
 #include "support/report_fixture.h"
+#include "support/scratch_path.h"
 
 namespace {
 
@@ -27,19 +30,32 @@ void writeFile(const std::string &path, const std::string &text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// Several tests, in several processes, may rewrite the pinned report at once:
+// each writes a file of its own beside it and renames that over it, so that
+// a reader sees the old report or a new one whole, never a part.
+void replaceFile(const std::string &path, const std::string &text)
+{
+    const std::string written = path + "." + std::to_string(static_cast<long>(getpid())) + ".new";
+    writeFile(written, text);
+    if (std::rename(written.c_str(), path.c_str()) != 0) {
+        std::remove(written.c_str());
+        ADD_FAILURE() << "cannot replace " << path;
+    }
+}
+
 // Compares with the pinned report; on a difference, leaves the actual report
 // beside the test's scratch files and shows a unified diff.
 void expectGolden(const std::string &actual, const std::string &label)
 {
     const std::string golden = PORTPROBE_GOLDEN;
     if (std::getenv("PORTPROBE_UPDATE_GOLDEN") != nullptr) {
-        writeFile(golden, actual);
+        replaceFile(golden, actual);
     }
     std::string expected = readFile(golden);
     if (actual == expected) {
         return;
     }
-    std::string actualPath = ::testing::TempDir() + "sample-report." + label + ".txt";
+    std::string actualPath = testing_support::scratchPath(label + ".txt");
     writeFile(actualPath, actual);
     std::string diff;
     std::string command = "diff -u '" + golden + "' '" + actualPath + "' 2>&1";

@@ -2,6 +2,7 @@
 // release or use is reported, and each finding names the object concerned.
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -217,16 +218,66 @@ TEST_F(StandinAuditTest, ThousandsHeldAtOnceStayDistinctAndEveryStaleOneIsRecogn
     EXPECT_TRUE(report.clean()) << report.text();
     EXPECT_EQ(report.peakHeld, count);
 
-    // One released long ago is still recognised, though no longer described;
-    // the one released last is named.
-    EXPECT_EQ(CFGetTypeID(keys[3]), 0UL);
-    EXPECT_EQ(CFGetTypeID(keys[1]), 0UL);
+    // The last 1,024 released are still described, each as itself, and one
+    // released before them is still recognised, though no longer described.
+    std::vector<std::size_t> releaseOrder;
+    for (std::size_t i = 0; i < count; i += 3) {
+        releaseOrder.push_back(i);
+    }
+    for (std::size_t i = count; i-- > 0;) {
+        if (i % 3 != 0) {
+            releaseOrder.push_back(i);
+        }
+    }
+    const std::size_t kept = 1024;
+    const std::size_t probes[] = {releaseOrder.back(), releaseOrder[releaseOrder.size() - 2],
+                                  releaseOrder[releaseOrder.size() - kept],
+                                  releaseOrder[releaseOrder.size() - kept - 1], 3};
+    for (std::size_t i : probes) {
+        EXPECT_EQ(CFGetTypeID(keys[i]), 0UL);
+    }
     report = findingsThenReset();
-    ASSERT_EQ(report.misuse.size(), 2U) << report.text();
-    EXPECT_EQ(report.misuse[0].rfind("CFGetTypeID: value #", 0), 0U) << report.misuse[0];
-    expectMentions(report.misuse[0], "used after its release");
-    expectMentions(report.misuse[1],
-                   "(string \"key-1\", from CFStringCreateWithCString) used after its release");
+    ASSERT_EQ(report.misuse.size(), std::size(probes)) << report.text();
+    auto described = [](std::size_t i) {
+        return "CFGetTypeID: value #" + std::to_string(i + 1) + " (string \"key-" +
+               std::to_string(i) + "\", from CFStringCreateWithCString) used after its release";
+    };
+    auto undescribed = [](std::size_t i) {
+        return "CFGetTypeID: value #" + std::to_string(i + 1) + " used after its release";
+    };
+    EXPECT_EQ(report.misuse[0], described(probes[0]));
+    EXPECT_EQ(report.misuse[1], described(probes[1]));
+    EXPECT_EQ(report.misuse[2], described(probes[2]));
+    EXPECT_EQ(report.misuse[3], undescribed(probes[3]));
+    EXPECT_EQ(report.misuse[4], undescribed(probes[4]));
+}
+
+TEST_F(StandinAuditTest, ConstantsRetainedAndReleasedInBalanceLeaveTheCountsAsTheyWere)
+{
+    CFStringRef key = CFStringCreateWithCString(kCFAllocatorDefault, "k", kCFStringEncodingUTF8);
+    CFStringRef constant = CFSTR("Constant");
+    EXPECT_EQ(CFRetain(constant), constant);
+    CFRetain(constant);
+    standin::AuditReport retained = standin::audit();
+    EXPECT_EQ(retained.held, 1U) << retained.text();
+    EXPECT_EQ(retained.peakHeld, 1U);
+    EXPECT_EQ(retained.outstanding.size(), 1U) << retained.text(); // the key alone
+
+    CFRelease(constant);
+    CFRelease(constant);
+    standin::AuditReport released = standin::audit();
+    EXPECT_EQ(released.held, 1U);
+    EXPECT_EQ(released.peakHeld, 1U);
+    EXPECT_TRUE(released.misuse.empty()) << released.text();
+    EXPECT_EQ(CFGetTypeID(constant), CFStringGetTypeID()); // a constant outlives its releases
+
+    CFRelease(constant); // one more than it was retained
+    CFRelease(key);
+    standin::AuditReport report = findingsThenReset();
+    EXPECT_TRUE(report.outstanding.empty()) << report.text();
+    ASSERT_EQ(report.misuse.size(), 1U) << report.text();
+    EXPECT_EQ(report.misuse[0], "CFRelease: value #2 (string \"Constant\", constant) is a "
+                                "constant and is never released");
 }
 
 // The table of live references against a plain map, with keys that collide

@@ -1,13 +1,13 @@
 #include "support/process_run.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include <sys/wait.h>
+
+#include "support/scratch_path.h"
 
 namespace testing_support {
 namespace {
@@ -25,10 +25,8 @@ std::string slurp(const std::string &path)
 ProcessRun runProcess(const std::string &binary, const std::string &arguments,
                       const std::string &stdoutRedirect)
 {
-    const std::string base = ::testing::TempDir() + "portprobe_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string outPath = base + ".out";
-    const std::string errPath = base + ".err";
+    const std::string outPath = scratchPath("out");
+    const std::string errPath = scratchPath("err");
     std::string command = "'" + binary + "' " + arguments + " " +
                           (stdoutRedirect.empty() ? ">'" + outPath + "'" : stdoutRedirect) +
                           " 2>'" + errPath + "'";
@@ -38,6 +36,8 @@ ProcessRun runProcess(const std::string &binary, const std::string &arguments,
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.out = slurp(outPath);
     run.err = slurp(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
     return run;
 }
 

@@ -15,8 +15,9 @@ struct ProcessRun {
 
 // Runs binary with arguments (shell words). Standard output goes to a file
 // unless stdoutRedirect gives another redirection (">/dev/full", ">&-");
-// standard error always goes to a file. The files are named for the running
-// test, so that tests run side by side keep apart.
+// standard error always goes to a file. The files are the running test's own
+// (scratchPath), so that tests run side by side keep apart, and are removed
+// once read.
 ProcessRun runProcess(const std::string &binary, const std::string &arguments,
                       const std::string &stdoutRedirect = "");
 

@@ -199,8 +199,8 @@ void References::retainValue(CFTypeRef ref, const char *operation)
         noteDeadValue(ref, serial, operation);
         return;
     }
+    ++record->count;
     if (!record->constant) {
-        ++record->count;
         acquired();
     }
 }
@@ -218,6 +218,13 @@ void References::releaseValue(CFTypeRef ref, const char *operation)
         return;
     }
     if (found->constant) {
+        // A constant may be retained and released in balance, as any string
+        // may; it is never counted as held, and only a release beyond its
+        // retains is misuse.
+        if (found->count > 1) {
+            --found->count;
+            return;
+        }
         misuse(std::string(operation) + ": " + describe(serial, *found) +
                " is a constant and is never released");
         return;

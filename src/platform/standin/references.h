@@ -96,7 +96,7 @@ private:
     struct ValueRecord {
         ValuePtr value;
         Origin origin{""};
-        std::uint64_t count = 1;
+        std::uint64_t count = 1; // for a constant, one more than its unreleased retains
         bool constant = false;
     };
     struct PortRecord {
