@@ -219,17 +219,25 @@ private:
     {
         for (uint32_t i = 0; i < propertyKeyCount; ++i) {
             const char *keyText = propertyKeys[i];
-            OwnedValue key(
-                CFStringCreateWithCString(kCFAllocatorDefault, keyText, kCFStringEncodingUTF8));
-            if (!key) {
-                continue;
-            }
-            OwnedValue value(IORegistryEntryCreateCFProperty(
-                entry, static_cast<CFStringRef>(key.get()), kCFAllocatorDefault, 0));
+            OwnedValue value = lookUpProperty(entry, keyText);
             if (value) {
                 walked.properties.emplace_back(keyText, readValue(value.get(), Place::property));
             }
         }
+    }
+
+    // The property's new reference, or none. Its key is released before the
+    // value is read, so that reading a dictionary's members holds no more
+    // references at once than the report's walk does.
+    static OwnedValue lookUpProperty(io_registry_entry_t entry, const char *keyText)
+    {
+        OwnedValue key(
+            CFStringCreateWithCString(kCFAllocatorDefault, keyText, kCFStringEncodingUTF8));
+        if (!key) {
+            return OwnedValue();
+        }
+        return OwnedValue(IORegistryEntryCreateCFProperty(
+            entry, static_cast<CFStringRef>(key.get()), kCFAllocatorDefault, 0));
     }
 
     void readChildren(io_registry_entry_t entry, unsigned depth)
