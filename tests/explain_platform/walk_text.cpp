@@ -57,7 +57,7 @@ std::string walkText(const explain::RegistryWalk &walk)
 {
     std::string out;
     for (const explain::WalkedEntry &entry : walk.entries) {
-        std::string indent(2 * entry.depth, ' ');
+        std::string indent(std::size_t{2} * entry.depth, ' ');
         out += indent + std::to_string(entry.depth) + " [" + entry.className + "]";
         for (const std::string &name : entry.path) {
             out += " /" + name;
