@@ -3,8 +3,26 @@
 # them, against the system's IOKit and CoreFoundation headers, and checks that
 # the stand-in declares every name it shares with them identically.
 # Needs the header toolchain prepared once per machine (see README).
+#
+# Covers every source a macOS build compiles: portprobe's, and
+# portprobe-explain's (its registry reader and whatever lands in src/explain
+# and src/pd). Those include <nlohmann/json.hpp>, so the check sees an include
+# directory that holds nlohmann's headers and nothing else
+# (NLOHMANN_INCLUDE: the directory above nlohmann/, default /usr/include).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 check=${MACOS_CHECK:-$here/../shared/tools/macos-check/check.sh}
+nlohmann=${NLOHMANN_INCLUDE:-/usr/include}/nlohmann
 cd "$here"
-bash "$check" -I src src/app/*.cpp src/report/*.cpp tools/standin_signatures.cpp
+
+if [ ! -f "$nlohmann/json.hpp" ]; then
+  echo "macos-typecheck.sh: no $nlohmann/json.hpp (set NLOHMANN_INCLUDE)" >&2
+  exit 2
+fi
+only_json=$(mktemp -d)
+trap 'rm -rf "$only_json"' EXIT
+ln -s "$nlohmann" "$only_json/nlohmann"
+
+shopt -s nullglob globstar
+sources=(src/app/*.cpp src/report/*.cpp src/explain/**/*.cpp src/pd/**/*.cpp tools/standin_signatures.cpp)
+bash "$check" -I src -I "$only_json" "${sources[@]}"

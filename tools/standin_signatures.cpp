@@ -46,6 +46,22 @@ namespace standin_api {
 } // namespace standin_api
 #undef CFNumberGetValue
 
+// Every other C function of the stand-in (CFDictionaryGetValue,
+// CFArrayGetValueAtIndex, CFNumberIsFloatType, ...) is checked by its
+// redeclaration above; these pin the result types that code relies on.
+static_assert(std::is_same<decltype(&standin_api::CFDictionaryGetValue),
+                           const void *(*)(CFDictionaryRef, const void *)>::value,
+              "CFDictionaryGetValue");
+static_assert(std::is_same<decltype(&standin_api::CFArrayGetValueAtIndex),
+                           const void *(*)(CFArrayRef, CFIndex)>::value,
+              "CFArrayGetValueAtIndex");
+static_assert(
+    std::is_same<decltype(&standin_api::CFNumberIsFloatType), Boolean (*)(CFNumberRef)>::value,
+    "CFNumberIsFloatType");
+static_assert(
+    std::is_same<decltype(&standin_api::CFBooleanGetValue), Boolean (*)(CFBooleanRef)>::value,
+    "CFBooleanGetValue");
+
 #define SAME_TYPE(name) static_assert(std::is_same<name, standin_api::name>::value, #name)
 SAME_TYPE(Boolean);
 SAME_TYPE(UInt8);

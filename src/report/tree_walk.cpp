@@ -5,9 +5,6 @@
 
 #include "report/value_render.h"
 
-namespace {
-
-// The properties a walk shows, in the order their probe lines appear.
 const char *const propertyKeys[] = {
     "VDMs",
     "VDOs",
@@ -36,6 +33,10 @@ const char *const propertyKeys[] = {
     "PDMessageLog",
     "TraceBuffer",
 };
+
+const uint32_t propertyKeyCount = sizeof propertyKeys / sizeof propertyKeys[0];
+
+namespace {
 
 const CFIndex annotationBufferSize = 256;
 

@@ -16,6 +16,10 @@ const uint32_t maxWalkDepth = 8;
 // fetched below the deepest level. Tests and fuzzers hold the walk to it.
 const uint32_t mostReferencesHeld = 2 * (maxWalkDepth + 1) + 2;
 
+// The properties a walk probes, in the order their probe lines appear.
+extern const char *const propertyKeys[];
+extern const uint32_t propertyKeyCount;
+
 // Prints entry and its subtree in plane. The entry is borrowed: the caller
 // releases it after the walk.
 void walkTree(io_registry_entry_t entry, uint32_t depth, const char *plane);

@@ -69,6 +69,7 @@ CFIndex CFDataGetLength(CFDataRef theData);
 const UInt8 *CFDataGetBytePtr(CFDataRef theData);
 
 Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void *valuePtr);
+Boolean CFNumberIsFloatType(CFNumberRef number);
 Boolean CFBooleanGetValue(CFBooleanRef boolean);
 
 CFStringRef CFStringCreateWithCString(CFAllocatorRef alloc, const char *cStr,
@@ -78,7 +79,9 @@ Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSi
 CFIndex CFStringGetLength(CFStringRef theString);
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
+const void *CFDictionaryGetValue(CFDictionaryRef theDict, const void *key);
 CFIndex CFArrayGetCount(CFArrayRef theArray);
+const void *CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
 
 // Backs CFSTR: the same text always gives the same constant string, which
 // lives for the whole run and must never be released.

@@ -28,6 +28,15 @@ const Value *valueOfKind(CFTypeRef ref, Kind kind, const char *operation)
 
 bool isDefaultAllocator(CFAllocatorRef allocator) { return allocator == kCFAllocatorDefault; }
 
+// How a fault rule and the call log name a dictionary key.
+std::string keyText(const Value &key)
+{
+    if (const auto *units = key.as<std::u16string>()) {
+        return standin::utf8ForDisplay(*units);
+    }
+    return standin::describeValue(key);
+}
+
 } // namespace
 
 extern "C" {
@@ -88,6 +97,14 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void *valuePt
             return Boolean{0};
         }
         return Boolean{standin::convertNumber(*value->as<standin::Number>(), theType, valuePtr)};
+    });
+}
+
+Boolean CFNumberIsFloatType(CFNumberRef number)
+{
+    return guarded("CFNumberIsFloatType", Boolean{0}, [&] {
+        const Value *value = valueOfKind(number, Kind::number, "CFNumberIsFloatType");
+        return Boolean{value != nullptr && value->as<standin::Number>()->isReal};
     });
 }
 
@@ -184,12 +201,62 @@ CFIndex CFDictionaryGetCount(CFDictionaryRef theDict)
     });
 }
 
+const void *CFDictionaryGetValue(CFDictionaryRef theDict, const void *key)
+{
+    const char *operation = "CFDictionaryGetValue";
+    return guarded(operation, static_cast<const void *>(nullptr), [&]() -> const void * {
+        auto &w = world();
+        const Value *dictionary = valueOfKind(theDict, Kind::dictionary, operation);
+        if (dictionary == nullptr) {
+            return nullptr;
+        }
+        // The system compares keys with CFEqual, which dereferences them.
+        const Value *wanted = w.references.value(key, operation);
+        if (wanted == nullptr) {
+            return nullptr;
+        }
+        if (w.faults.check(standin::Call::dictionaryLookup, w.references.entryOf(theDict),
+                           [wanted] { return keyText(*wanted); })) {
+            return nullptr;
+        }
+        for (const auto &item : *dictionary->as<standin::DictionaryItems>()) {
+            if (standin::equalKeys(*item.first, *wanted)) {
+                return w.references.itemOf(theDict, item.second,
+                                           standin::Origin(operation, 0, item.first));
+            }
+        }
+        return nullptr;
+    });
+}
+
 CFIndex CFArrayGetCount(CFArrayRef theArray)
 {
     return guarded("CFArrayGetCount", CFIndex{0}, [&] {
         const Value *value = valueOfKind(theArray, Kind::array, "CFArrayGetCount");
         return value == nullptr ? CFIndex{0}
                                 : static_cast<CFIndex>(value->as<standin::ArrayItems>()->size());
+    });
+}
+
+const void *CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx)
+{
+    const char *operation = "CFArrayGetValueAtIndex";
+    return guarded(operation, static_cast<const void *>(nullptr), [&]() -> const void * {
+        auto &w = world();
+        const Value *array = valueOfKind(theArray, Kind::array, operation);
+        if (array == nullptr) {
+            return nullptr;
+        }
+        const auto &items = *array->as<standin::ArrayItems>();
+        // The system asserts, or reads past the array, on such an index.
+        if (idx < 0 || static_cast<std::size_t>(idx) >= items.size()) {
+            w.references.misuse(std::string(operation) + ": index " + std::to_string(idx) +
+                                " is outside " + w.references.nameOf(theArray) + " of " +
+                                std::to_string(items.size()) + " items");
+            return nullptr;
+        }
+        return w.references.itemOf(theArray, items[static_cast<std::size_t>(idx)],
+                                   standin::Origin(operation));
     });
 }
 

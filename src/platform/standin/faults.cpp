@@ -13,6 +13,7 @@ const char *callName(Call call)
     case Call::keyStringCreate: return "CFStringCreateWithCString";
     case Call::notificationPortCreate: return "IONotificationPortCreate";
     case Call::interestRegistration: return "IOServiceAddInterestNotification";
+    case Call::dictionaryLookup: return "CFDictionaryGetValue";
     }
     return "?";
 }

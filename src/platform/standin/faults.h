@@ -23,6 +23,7 @@ enum class Call {
     keyStringCreate,        // CFStringCreateWithCString (null); detail: the text
     notificationPortCreate, // IONotificationPortCreate (null)
     interestRegistration,   // IOServiceAddInterestNotification; detail: the interest type
+    dictionaryLookup,       // CFDictionaryGetValue (absent); detail: the key
 };
 
 const char *callName(Call call);

@@ -77,6 +77,9 @@ std::string References::describe(std::uint64_t serial, const ValueRecord &record
         if (record.origin.key) {
             text += " of \"" + utf8ForDisplay(*record.origin.key->as<std::u16string>()) + "\"";
         }
+        if (record.container != 0) {
+            text += " in value #" + std::to_string(record.container);
+        }
         if (record.origin.entry != 0) {
             text += " on " + describeEntry(record.origin.entry);
         }
@@ -162,7 +165,14 @@ void References::noteDeadValue(CFTypeRef ref, std::uint64_t serial, const char *
     if (ref == nullptr) {
         misuse(std::string(operation) + ": null value");
     } else if (serial != 0 && serial < nextValue_) {
-        misuse(std::string(operation) + ": " + staleValue(serial) + " used after its release");
+        const ValueRecord *released = releasedValues_.find(serial);
+        if (released != nullptr && released->diedWithContainer) {
+            misuse(std::string(operation) + ": " + staleValue(serial) +
+                   " used after its container, value #" + std::to_string(released->container) +
+                   ", was released");
+        } else {
+            misuse(std::string(operation) + ": " + staleValue(serial) + " used after its release");
+        }
     } else {
         misuse(std::string(operation) + ": " + hex(reinterpret_cast<std::uintptr_t>(ref)) +
                " is not a value handed out");
@@ -229,10 +239,87 @@ void References::releaseValue(CFTypeRef ref, const char *operation)
                " is a constant and is never released");
         return;
     }
-    --held_;
-    if (--found->count == 0) {
-        values_.take(serial, releasedValues_.keep(serial));
+    if (found->count == 0) {
+        misuse(std::string(operation) + ": " + describe(serial, *found) +
+               " was got out of its container and never retained, so it is not the caller's "
+               "to release");
+        return;
     }
+    --held_;
+    if (--found->count == 0 && !found->containerLive) {
+        endValue(serial);
+    }
+}
+
+void References::endValue(std::uint64_t serial)
+{
+    // Items hold items in turn; a list rather than recursion, since
+    // containers can nest as deep as a snapshot makes them.
+    std::vector<std::uint64_t> ending{serial};
+    while (!ending.empty()) {
+        std::uint64_t current = ending.back();
+        ending.pop_back();
+        ValueRecord *record = values_.find(current);
+        if (record == nullptr) {
+            continue;
+        }
+        if (record->items) {
+            for (const auto &got : *record->items) {
+                ValueRecord *item = values_.find(got.second);
+                if (item == nullptr) {
+                    continue;
+                }
+                item->containerLive = false;
+                if (item->count == 0) {
+                    item->diedWithContainer = true;
+                    ending.push_back(got.second);
+                }
+            }
+            record->items.reset();
+        }
+        values_.take(current, releasedValues_.keep(current));
+    }
+}
+
+CFTypeRef References::itemOf(CFTypeRef container, const ValuePtr &item, Origin origin)
+{
+    std::uint64_t containerSerial = serialOf(valueBase, container);
+    ValueRecord *holder = values_.find(containerSerial);
+    if (holder == nullptr || !item) {
+        throw std::logic_error("an item of a value that is not live");
+    }
+    if (!holder->items) {
+        holder->items = std::make_unique<Items>();
+    }
+    // The map lives apart from the table, so it stays put while the table
+    // grows.
+    Items &items = *holder->items;
+    auto found = items.find(item.get());
+    if (found != items.end()) {
+        return pointerFor(valueBase, found->second);
+    }
+    if (nextValue_ > lastSerial) {
+        throw std::length_error("value numbers exhausted");
+    }
+    if (origin.entry == 0) {
+        origin.entry = holder->origin.entry;
+    }
+    std::uint64_t serial = nextValue_;
+    items.emplace(item.get(), serial);
+    ++nextValue_;
+    ValueRecord &record = values_.insert(serial);
+    record.value = item;
+    record.origin = std::move(origin);
+    record.count = 0;
+    record.container = containerSerial;
+    record.containerLive = true;
+    return pointerFor(valueBase, serial);
+}
+
+EntryId References::entryOf(CFTypeRef ref) const
+{
+    const ValueRecord *found = values_.find(serialOf(valueBase, ref));
+    return found == nullptr ? 0 : found->origin.entry;
 }
 
 io_object_t References::addHandle(HandleRecord record)
@@ -335,7 +422,7 @@ AuditReport References::audit() const
     AuditReport report;
     std::vector<std::uint64_t> serials;
     values_.forEach([&serials](std::uint64_t serial, const ValueRecord &record) {
-        if (!record.constant) {
+        if (!record.constant && record.count > 0) {
             serials.push_back(serial);
         }
     });

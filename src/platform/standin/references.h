@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -74,6 +75,13 @@ public:
     ValuePtr sharedValue(CFTypeRef ref) const;
     void retainValue(CFTypeRef ref, const char *operation);
     void releaseValue(CFTypeRef ref, const char *operation);
+    // The reference to item, a value that the live container holds, as a
+    // Get-rule function returns it: the same reference every time while the
+    // container lives, owned by no one (never released unless retained),
+    // and dead with the container's last reference unless retained.
+    CFTypeRef itemOf(CFTypeRef container, const ValuePtr &item, Origin origin);
+    // The entry a value was read from (directly or out of containers), or 0.
+    EntryId entryOf(CFTypeRef ref) const;
 
     io_object_t addHandle(HandleRecord record);
     HandleRecord *handle(io_object_t object, const char *operation);
@@ -93,11 +101,23 @@ public:
 private:
     static constexpr std::size_t releasedKept = 1024;
 
+    // The values got out of one container, by the value each item is.
+    using Items = std::unordered_map<const Value *, std::uint64_t>;
+
     struct ValueRecord {
         ValuePtr value;
         Origin origin{""};
-        std::uint64_t count = 1; // for a constant, one more than its unreleased retains
+        // References the program holds: 0 for an item that was got out of
+        // a container and never retained; for a constant, one more than its
+        // unreleased retains.
+        std::uint64_t count = 1;
         bool constant = false;
+        // The container an item was got out of (kept after its release,
+        // for messages), and whether that container still lives.
+        std::uint64_t container = 0;
+        bool containerLive = false;
+        bool diedWithContainer = false;
+        std::unique_ptr<Items> items; // got out of this value, still live
     };
     struct PortRecord {
         std::vector<io_object_t> registrations;
@@ -109,6 +129,9 @@ private:
     std::string staleValue(std::uint64_t serial) const;
     std::string staleHandle(io_object_t object) const;
     void noteDeadValue(CFTypeRef ref, std::uint64_t serial, const char *operation);
+    // Ends the value's life, and with it that of every item got out of it
+    // that the program did not retain.
+    void endValue(std::uint64_t serial);
     void acquired();
 
     const Registry &registry_;

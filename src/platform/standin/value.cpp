@@ -259,4 +259,33 @@ bool convertNumber(const Number &number, CFNumberType type, void *out)
     }
 }
 
+bool equalKeys(const Value &a, const Value &b)
+{
+    if (&a == &b) {
+        return true;
+    }
+    const auto *first = a.as<Number>();
+    const auto *second = b.as<Number>();
+    if (first != nullptr && second != nullptr) {
+        if (first->isReal != second->isReal) {
+            const Number &real = first->isReal ? *first : *second;
+            const Number &integer = first->isReal ? *second : *first;
+            bool exact = false;
+            std::int64_t truncated = integerFromReal(real.real, exact);
+            return exact && truncated == integer.integer;
+        }
+        return first->isReal ? first->real == second->real : first->integer == second->integer;
+    }
+    if (a.kind() != b.kind()) {
+        return false;
+    }
+    switch (a.kind()) {
+    case Kind::data: return *a.as<Bytes>() == *b.as<Bytes>();
+    case Kind::string: return *a.as<std::u16string>() == *b.as<std::u16string>();
+    case Kind::boolean: return *a.as<bool>() == *b.as<bool>();
+    case Kind::date: return a.as<Date>()->secondsSince2001 == b.as<Date>()->secondsSince2001;
+    default: return false;
+    }
+}
+
 } // namespace standin

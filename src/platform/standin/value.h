@@ -89,6 +89,11 @@ private:
     std::size_t count_ = 0;
 };
 
+// Whether two values are equal as dictionary keys: strings, data, numbers,
+// booleans and dates by what they hold (an integer equals a real of the same
+// value), containers only to themselves.
+bool equalKeys(const Value &a, const Value &b);
+
 // A short human description, for audit messages.
 std::string describeValue(const Value &value);
 

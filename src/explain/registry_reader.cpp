@@ -1,0 +1,284 @@
+#include "explain/registry_reader.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "report/tree_walk.h"
+
+namespace explain {
+namespace {
+
+const char *const controllerClass = "AppleHPMARMSPMI";
+const char *const servicePlane = "IOService";
+
+// The report's limit, terminator included: a string it shows as
+// "<unconvertible string>" reads as unconvertible here too, so a registry
+// explains the same whether it is read live or from a pasted report.
+const CFIndex stringBufferSize = 512;
+
+// The members of a dictionary property that the explanation looks for.
+const char *const dictionaryMembers[] = {
+    "VDOs",
+    "Vendor ID",
+    "Product ID",
+    "bcdDevice",
+    "Product Type",
+    "Product Type Description",
+    "Vendor ID (SOP)",
+    "Product ID (SOP)",
+    "VDO Count",
+};
+
+// What the reader created or copied (the Create rule), released when the
+// holder goes, whichever way the reading leaves.
+struct ReleaseValue {
+    void operator()(const void *value) const { CFRelease(value); }
+};
+using OwnedValue = std::unique_ptr<const void, ReleaseValue>;
+
+class OwnedObject {
+public:
+    explicit OwnedObject(io_object_t object) : object_(object) {}
+    OwnedObject(const OwnedObject &) = delete;
+    OwnedObject &operator=(const OwnedObject &) = delete;
+    ~OwnedObject()
+    {
+        if (object_ != IO_OBJECT_NULL) {
+            IOObjectRelease(object_);
+        }
+    }
+
+private:
+    io_object_t object_;
+};
+
+// Where a value sits: a property's containers are read into, a member's
+// arrays too (the VDOs of "Metadata"), an array item's containers only
+// counted.
+enum class Place { property, member, item };
+
+PropertyValue readValue(CFTypeRef value, Place place);
+
+PropertyValue readData(CFDataRef data)
+{
+    PropertyValue result;
+    result.kind = PropertyValue::Kind::data;
+    CFIndex length = CFDataGetLength(data);
+    const UInt8 *bytes = CFDataGetBytePtr(data);
+    result.length = length > 0 ? length : 0;
+    if (length > 0 && bytes != nullptr) {
+        result.bytes.assign(bytes, bytes + length);
+    }
+    return result;
+}
+
+PropertyValue readNumber(CFNumberRef number)
+{
+    PropertyValue result;
+    // As the report: the 64 bits of an integer, and for a real whatever
+    // integer the conversion gives, its exactness ignored.
+    long long integer = 0;
+    CFNumberGetValue(number, kCFNumberLongLongType, &integer);
+    result.integer = integer;
+    if (CFNumberIsFloatType(number)) {
+        double real = 0.0;
+        CFNumberGetValue(number, kCFNumberDoubleType, &real);
+        result.kind = PropertyValue::Kind::real;
+        result.real = real;
+    } else {
+        result.kind = PropertyValue::Kind::integer;
+    }
+    return result;
+}
+
+PropertyValue readString(CFStringRef string)
+{
+    PropertyValue result;
+    char text[stringBufferSize];
+    text[0] = '\0';
+    if (CFStringGetCString(string, text, stringBufferSize, kCFStringEncodingUTF8)) {
+        result.kind = PropertyValue::Kind::string;
+        result.text = text; // up to a zero character, as the report prints it
+    } else {
+        result.kind = PropertyValue::Kind::unconvertibleString;
+    }
+    return result;
+}
+
+PropertyValue readDictionary(CFDictionaryRef dictionary, Place place)
+{
+    PropertyValue result;
+    result.kind = PropertyValue::Kind::dictionary;
+    result.count = CFDictionaryGetCount(dictionary);
+    if (place != Place::property) {
+        result.contentsKnown = false;
+        return result;
+    }
+    for (const char *name : dictionaryMembers) {
+        OwnedValue key(CFStringCreateWithCString(kCFAllocatorDefault, name, kCFStringEncodingUTF8));
+        if (!key) {
+            continue;
+        }
+        // The Get rule: the member is the dictionary's, read before the
+        // dictionary is released and never released here.
+        const void *member = CFDictionaryGetValue(dictionary, key.get());
+        if (member != nullptr) {
+            result.members.push_back(DictionaryMember{name, readValue(member, Place::member)});
+        }
+    }
+    return result;
+}
+
+PropertyValue readArray(CFArrayRef array, Place place)
+{
+    PropertyValue result;
+    result.kind = PropertyValue::Kind::array;
+    result.count = CFArrayGetCount(array);
+    if (place == Place::item) {
+        result.contentsKnown = false;
+        return result;
+    }
+    for (CFIndex i = 0; i < result.count; ++i) {
+        const void *item = CFArrayGetValueAtIndex(array, i); // the Get rule, as above
+        if (item != nullptr) {
+            result.items.push_back(readValue(item, Place::item));
+        }
+    }
+    return result;
+}
+
+PropertyValue readValue(CFTypeRef value, Place place)
+{
+    CFTypeID type = CFGetTypeID(value);
+    if (type == CFDataGetTypeID()) {
+        return readData(static_cast<CFDataRef>(value));
+    }
+    if (type == CFNumberGetTypeID()) {
+        return readNumber(static_cast<CFNumberRef>(value));
+    }
+    if (type == CFStringGetTypeID()) {
+        return readString(static_cast<CFStringRef>(value));
+    }
+    if (type == CFBooleanGetTypeID()) {
+        PropertyValue result;
+        result.kind = PropertyValue::Kind::boolean;
+        result.boolean = CFBooleanGetValue(static_cast<CFBooleanRef>(value)) != 0;
+        return result;
+    }
+    if (type == CFDictionaryGetTypeID()) {
+        return readDictionary(static_cast<CFDictionaryRef>(value), place);
+    }
+    if (type == CFArrayGetTypeID()) {
+        return readArray(static_cast<CFArrayRef>(value), place);
+    }
+    PropertyValue result;
+    result.kind = PropertyValue::Kind::other;
+    result.typeId = type;
+    return result;
+}
+
+// A name read into a zero-filled buffer: a failed read leaves it empty.
+std::string nameText(const io_name_t buffer)
+{
+    return std::string(buffer, strnlen(buffer, sizeof(io_name_t)));
+}
+
+class WalkReader {
+public:
+    void readEntry(io_registry_entry_t entry, unsigned depth)
+    {
+        io_name_t className;
+        io_name_t name;
+        std::memset(className, 0, sizeof className);
+        std::memset(name, 0, sizeof name);
+        IOObjectGetClass(entry, className);
+        IORegistryEntryGetName(entry, name);
+
+        path_.push_back(nameText(name));
+        WalkedEntry walked;
+        walked.depth = depth;
+        walked.path = path_;
+        walked.className = nameText(className);
+        readProperties(entry, walked);
+        walk_.entries.push_back(std::move(walked));
+        // Nothing below the deepest level is shown, so nothing there is read.
+        if (depth < maxWalkDepth) {
+            readChildren(entry, depth);
+        }
+        path_.pop_back();
+    }
+
+    RegistryWalk take() { return std::move(walk_); }
+
+private:
+    static void readProperties(io_registry_entry_t entry, WalkedEntry &walked)
+    {
+        for (uint32_t i = 0; i < propertyKeyCount; ++i) {
+            const char *keyText = propertyKeys[i];
+            OwnedValue value = lookUpProperty(entry, keyText);
+            if (value) {
+                walked.properties.emplace_back(keyText, readValue(value.get(), Place::property));
+            }
+        }
+    }
+
+    // The property's new reference, or none. Its key is released before the
+    // value is read, so that reading a dictionary's members holds no more
+    // references at once than the report's walk does.
+    static OwnedValue lookUpProperty(io_registry_entry_t entry, const char *keyText)
+    {
+        OwnedValue key(
+            CFStringCreateWithCString(kCFAllocatorDefault, keyText, kCFStringEncodingUTF8));
+        if (!key) {
+            return OwnedValue();
+        }
+        return OwnedValue(IORegistryEntryCreateCFProperty(
+            entry, static_cast<CFStringRef>(key.get()), kCFAllocatorDefault, 0));
+    }
+
+    void readChildren(io_registry_entry_t entry, unsigned depth)
+    {
+        io_iterator_t children = IO_OBJECT_NULL;
+        if (IORegistryEntryGetChildIterator(entry, servicePlane, &children) != KERN_SUCCESS) {
+            return;
+        }
+        OwnedObject ownedChildren(children);
+        io_registry_entry_t child;
+        while ((child = IOIteratorNext(children)) != IO_OBJECT_NULL) {
+            OwnedObject ownedChild(child);
+            readEntry(child, depth + 1);
+        }
+    }
+
+    RegistryWalk walk_;
+    std::vector<std::string> path_; // names from the controller to the entry being read
+};
+
+} // namespace
+
+RegistryWalk readRegistryWalk(mach_port_t mainPort)
+{
+    // The lookup consumes the matching description, whatever it returns.
+    CFMutableDictionaryRef matching = IOServiceMatching(controllerClass);
+    if (matching == nullptr) {
+        return RegistryWalk();
+    }
+    io_iterator_t services = IO_OBJECT_NULL;
+    if (IOServiceGetMatchingServices(mainPort, matching, &services) != KERN_SUCCESS) {
+        return RegistryWalk();
+    }
+    OwnedObject ownedServices(services);
+    WalkReader reader;
+    io_service_t service;
+    while ((service = IOIteratorNext(services)) != IO_OBJECT_NULL) {
+        OwnedObject ownedService(service);
+        reader.readEntry(service, 0);
+    }
+    return reader.take();
+}
+
+} // namespace explain

@@ -1,0 +1,17 @@
+// A walk written out in full, one line per entry and per value, so that
+// tests compare whole walks and a difference shows where it is.
+#ifndef PORTPROBE_TESTS_EXPLAIN_PLATFORM_WALK_TEXT_H
+#define PORTPROBE_TESTS_EXPLAIN_PLATFORM_WALK_TEXT_H
+
+#include <string>
+
+#include "explain/walk_model.h"
+
+namespace explain_testing {
+
+std::string walkText(const explain::RegistryWalk &walk);
+std::string valueText(const explain::PropertyValue &value);
+
+} // namespace explain_testing
+
+#endif
