@@ -40,6 +40,9 @@ std::size_t leadingSpaces(std::string_view text)
     return std::min(text.find_first_not_of(' '), text.size());
 }
 
+// The spaces before the lines of a level.
+std::size_t indentOf(std::size_t level) { return 2 * level; }
+
 // The sections that hold entries: the first feeds the walk, the second is
 // only checked.
 enum class Section { service, power };
@@ -218,9 +221,9 @@ private:
                     fail("expected an entry line before any probe line");
                 }
                 const unsigned depth = entries.back().depth;
-                if (spaces != 2 * (depth + 1)) {
+                if (spaces != indentOf(depth + 1)) {
                     fail("expected a probe line of the entry above, indented by " +
-                         std::to_string(2 * (depth + 1)) + " spaces");
+                         std::to_string(indentOf(depth + 1)) + " spaces");
                 }
                 readProbe(entries.back(), rest.substr(probeMarker.size()));
             } else {
@@ -247,7 +250,7 @@ private:
         }
         if (!entries.empty() && depth > entries.back().depth + 1) {
             fail("expected an entry at most one level below the one before (indented by " +
-                 std::to_string(2 * (entries.back().depth + 1)) + " spaces at most)");
+                 std::to_string(indentOf(entries.back().depth + 1)) + " spaces at most)");
         }
         auto read = report_reading::readEntryLine(text);
         if (!read) {
@@ -431,16 +434,22 @@ private:
     // A string is printed unescaped, so its text may hold quotes and line
     // feeds. It ends at the first line that ends with a quote and is
     // followed by a line the report could print next; its text is never
-    // longer than 511 bytes, which bounds the search.
+    // longer than 511 bytes, which bounds the search. When no such line
+    // comes, the first line that ends with a quote ends it after all, and
+    // the line after it is where the report breaks.
     std::optional<PropertyValue> readString(const WalkedEntry &entry, std::string_view key,
                                             std::string_view text)
     {
         const std::size_t first = at_;
         std::string content;
+        std::optional<std::pair<std::size_t, std::size_t>> firstClosing; // line, text length
         text.remove_prefix(1);
         for (std::size_t index = first;; ++index) {
             if (index != first) {
                 if (atEnd(index)) {
+                    if (firstClosing) {
+                        break;
+                    }
                     at_ = text_.lines.size();
                     if (section_ == Section::service) {
                         note("line " + std::to_string(text_.lines[first].number) +
@@ -455,26 +464,39 @@ private:
             const bool closes = !text.empty() && text.back() == '"';
             content.append(text.substr(0, closes ? text.size() - 1 : text.size()));
             if (content.size() > longestString) {
+                if (firstClosing) {
+                    break;
+                }
                 at_ = first;
                 fail("expected the string value of " + quoted(key) +
                      " to close with a quote within the 511 bytes a report shows of a string");
             }
             if (closes && followsProbe(index + 1, entry.depth, *lastKey_)) {
-                if (index != first && section_ == Section::service) {
-                    note("line " + std::to_string(text_.lines[first].number) +
-                         ": the string value of " + quoted(key) +
-                         " holds line feeds; it is read up to line " +
-                         std::to_string(text_.lines[index].number) +
-                         ", the first that ends with a quote and is followed by a report line");
-                }
-                at_ = index + 1;
-                PropertyValue value;
-                value.kind = PropertyValue::Kind::string;
-                value.text = std::move(content);
-                return value;
+                return closedString(key, first, index, std::move(content));
+            }
+            if (closes && !firstClosing) {
+                firstClosing = std::make_pair(index, content.size());
             }
             content.append(closes ? "\"" : "");
         }
+        content.resize(firstClosing->second);
+        return closedString(key, first, firstClosing->first, std::move(content));
+    }
+
+    PropertyValue closedString(std::string_view key, std::size_t first, std::size_t last,
+                               std::string content)
+    {
+        if (last != first && section_ == Section::service) {
+            note("line " + std::to_string(text_.lines[first].number) + ": the string value of " +
+                 quoted(key) + " holds line feeds; it is read up to line " +
+                 std::to_string(text_.lines[last].number) +
+                 ", the first that ends with a quote and is followed by a report line");
+        }
+        at_ = last + 1;
+        PropertyValue value;
+        value.kind = PropertyValue::Kind::string;
+        value.text = std::move(content);
+        return value;
     }
 
     // Whether the line at index can follow a probe line of key index key on
@@ -500,7 +522,7 @@ private:
             return spaces % 2 == 0 && spaces / 2 <= depth + 1 &&
                    report_reading::readEntryLine(rest).has_value();
         }
-        if (spaces != 2 * (depth + 1) || !startsWith(rest, probeMarker)) {
+        if (spaces != indentOf(depth + 1) || !startsWith(rest, probeMarker)) {
             return false;
         }
         rest.remove_prefix(probeMarker.size());

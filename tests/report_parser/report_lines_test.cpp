@@ -40,7 +40,7 @@ TEST(ReportEntryLines, GiveDepthPathAndClassInWalkOrder)
 TEST(ReportEntryLines, ReachTheDeepestLevel)
 {
     std::string lines;
-    for (unsigned depth = 0; depth <= 8; ++depth) {
+    for (std::size_t depth = 0; depth <= 8; ++depth) {
         lines += std::string(2 * depth, ' ') + "[C] e" + std::to_string(depth) + "\n";
     }
     lines += std::string(18, ' ') + ">>> PDRevision: 3 (0x3)\n";

@@ -142,7 +142,7 @@ TEST(ReportValues, DumpsOfAnotherShapeAreRefused)
     auto dumpError = [](const std::string &dump) {
         return errorOf(wholeReport("[A] A\n  >>> SinkCapabilities: " + dump + "\n  [B] B\n"));
     };
-    auto error = dumpError("<data 17 bytes> " + std::string(16 * 3, '0'));
+    auto error = dumpError("<data 17 bytes> " + std::string(std::size_t{16} * 3, '0'));
     EXPECT_EQ(error.line, 4u);
     error = dumpError(dumpOf(counting(17), 17).substr(0, 16 + 48) + "\n" + "        ");
     EXPECT_EQ(error.line, 5u);

@@ -74,7 +74,7 @@ TEST_F(ReportRoundTrip, ValuesAtTheReportsLimits)
     standin::setProperty(port, "DataRole", standin::makeString(std::string(512, 'a')));
     standin::setProperty(port, "VCONNSource", standin::makeBoolean(true));
     standin::setProperty(port, "SVIDs", standin::makeDate(1.0));
-    standin::setProperty(port, "Modes", standin::makeUtf16String(u"a\u0000b"));
+    standin::setProperty(port, "Modes", standin::makeUtf16String(std::u16string{u'a', 0, u'b'}));
     standin::setProperty(port, "RawVDM", standin::makeUtf16String(std::u16string(1, 0xd800)));
     standin::setProperty(port, "MessageLog", standin::makeString("say \"hi\" \xc3\xa9"));
     expectRoundTrip("limits");

@@ -77,7 +77,7 @@ std::string walkDifference(const explain::RegistryWalk &expected,
             }
             std::string inner = valueDifference(a.properties[k].second, b.properties[k].second);
             if (!inner.empty()) {
-                return where + a.properties[k].first + ": " + inner;
+                return where + a.properties[k].first + ": " += inner;
             }
         }
         if (a.properties.size() != b.properties.size()) {
