@@ -124,8 +124,11 @@ std::variant<ReportLines, ReportParseError> readReportLines(std::string_view inp
 
     // Line ends are taken from the report's first line, which never ends in
     // a carriage return of its own; a text of later lines may.
+    // The first line with text, past any quoting prefix: quoted empty lines
+    // (">") may come before it.
     std::size_t first = 0;
-    while (first < raw.size() && isBlankOrReturns(raw[first].text)) {
+    while (first < raw.size() &&
+           isBlankOrReturns(raw[first].text.substr(quotingPrefixOf(raw[first].text).size()))) {
         ++first;
     }
     if (first == raw.size()) {

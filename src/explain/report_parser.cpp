@@ -549,6 +549,9 @@ std::variant<RegistryWalk, ReportParseError> parseReport(std::string_view input)
         if (auto *error = std::get_if<ReportParseError>(&lines)) {
             return std::move(*error);
         }
+        if (std::get<ReportLines>(lines).lines.empty()) {
+            return ReportParseError{1, "the report holds only blank lines"};
+        }
         ReportReader reader(std::move(std::get<ReportLines>(lines)));
         try {
             return reader.read();

@@ -80,9 +80,11 @@ TEST_F(ReportInputForms, EmptyOrBlankInputIsRefused)
         EXPECT_EQ(error.line, 1u);
         EXPECT_EQ(error.message, "the report is empty");
     }
-    auto error = errorOf("\n  \n\t\r\n");
-    EXPECT_EQ(error.line, 1u);
-    EXPECT_EQ(error.message, "the report holds only blank lines");
+    for (const char *text : {"\n  \n\t\r\n", ">>> \n", "> \n>\n"}) {
+        auto error = errorOf(text);
+        EXPECT_EQ(error.line, 1u);
+        EXPECT_EQ(error.message, "the report holds only blank lines");
+    }
 }
 
 TEST_F(ReportInputForms, TextThatIsNotUtf8IsRefusedNamingTheLine)
@@ -132,6 +134,9 @@ TEST_F(ReportInputForms, AQuotingPrefixIsStrippedFromEveryLine)
         EXPECT_TRUE(hasNote(walk, std::string("every line of the report is quoted with \"") +
                                       quoting.prefix + "\"; read without it"));
     }
+    // Quoted empty lines before the report's first line.
+    EXPECT_EQ(entriesDifference(whole_, walkOf(">\n> \n" + quotedWith(sample_, "> ", ">"))), "");
+
     std::string quoted = quotedWith(sample_, "> ", ">");
     quoted.replace(quoted.find("> [AppleHPMARMSPMI]"), 2, "");
     auto error = errorOf(quoted);
