@@ -80,4 +80,25 @@ TEST_F(ReportRoundTrip, ValuesAtTheReportsLimits)
     expectRoundTrip("limits");
 }
 
+// Texts that a report prints ambiguously come back as they were, in the
+// reading a real registry makes likely, with a note for each.
+TEST_F(ReportRoundTrip, AmbiguousTextsComeBackWithANote)
+{
+    standin::EntryId controller = entry("AppleHPMARMSPMI");
+    standin::EntryId port = entry("AppleHPMInterfaceType10", "Port [1] (UserClient: x)");
+    standin::setProperty(port, "IOUserClientClass", standin::makeString("IOAccessoryManager"));
+    standin::setProperty(port, "CFBundleIdentifier", standin::makeString("com.example"));
+    standin::setProperty(port, "PowerRole", standin::makeString("one\n\"two\"\nthree"));
+    standin::setProperty(port, "MessageLog", standin::makeString("last\n"));
+    link(controller, port);
+
+    auto parsed = explain::parseReport(report());
+    ASSERT_TRUE(std::holds_alternative<explain::RegistryWalk>(parsed));
+    auto walk = std::get<explain::RegistryWalk>(parsed);
+    explain::RegistryWalk expected = explain::asReportShows(walkOfStandinRegistry());
+    expected.notes = walk.notes;
+    EXPECT_EQ(walkDifference(expected, walk), "");
+    EXPECT_EQ(walk.notes.size(), 3u);
+}
+
 } // namespace
