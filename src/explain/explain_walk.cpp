@@ -52,7 +52,7 @@ std::vector<std::string> portNotes(const std::vector<PropertyExplanation> &prope
 
 } // namespace
 
-Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendors)
+Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
 {
     Explanation explanation;
     for (const std::string &note : walk.notes) {
@@ -64,14 +64,14 @@ Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendors)
         controller.entry = validPath(controllerEntry);
         controller.className = validUtf8(controllerEntry.className);
         controller.properties =
-            explainGroup(walk, group.entries, gatherFacts(walk, group.entries), vendors);
+            explainGroup(walk, group.entries, gatherFacts(walk, group.entries), vendorNames);
         for (const PortGroup &portGroup : group.ports) {
             const WalkedEntry &portEntry = walk.entries[portGroup.port];
             PortExplanation port;
             port.entry = validPath(portEntry);
             port.className = validUtf8(portEntry.className);
             const GroupFacts facts = gatherFacts(walk, portGroup.entries);
-            port.properties = explainGroup(walk, portGroup.entries, facts, vendors);
+            port.properties = explainGroup(walk, portGroup.entries, facts, vendorNames);
             port.notes = portNotes(port.properties, facts.rootPathSize);
             controller.ports.push_back(std::move(port));
         }

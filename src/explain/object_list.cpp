@@ -132,7 +132,7 @@ ObjectList readObjectList(const PropertyValue &value)
             std::uint32_t object = 0;
             std::string whyNot;
             if (!numberObject(item, object, whyNot)) {
-                return notAList(which + ": " + whyNot);
+                return notAList(which + ": " += whyNot);
             }
             list.objects.push_back(object);
         } else {

@@ -18,7 +18,17 @@ struct DictionaryMember;
 // value says what of it is known: a container read from a report knows only
 // its size, a boolean only that it is one, data at most its first 128 bytes.
 struct PropertyValue {
-    enum class Kind { data, integer, real, string, unconvertibleString, boolean, dictionary, array, other };
+    enum class Kind {
+        data,
+        integer,
+        real,
+        string,
+        unconvertibleString,
+        boolean,
+        dictionary,
+        array,
+        other
+    };
     Kind kind = Kind::other;
 
     // data: the bytes known; length is the whole length, which is more than

@@ -13,6 +13,9 @@
 
 namespace pd {
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct DecodedProperty {
     Json json;
     std::vector<std::string> lines;

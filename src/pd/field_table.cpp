@@ -38,7 +38,7 @@ const char *unitSymbol(Unit unit)
     switch (unit) {
     case Unit::millivolts: return "V";
     case Unit::milliamps: return "A";
-    case Unit::milliwatts: return "W";
+    case Unit::milliwatts:
     case Unit::watts: return "W";
     case Unit::celsius: return "°C";
     case Unit::milliohms: return "mΩ";

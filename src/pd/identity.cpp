@@ -56,7 +56,7 @@ std::vector<ProductTypeVdo> expectedVdos(std::uint32_t idHeader, IdentitySide si
 void addReserved(DecodedProperty &property, const DecodedObject &object, const std::string &where)
 {
     for (const std::string &reserved : object.reserved) {
-        property.notes.push_back(where + ": " + reserved);
+        property.notes.push_back(where + ": " += reserved);
     }
 }
 

@@ -9,7 +9,7 @@ namespace {
 void addReserved(DecodedProperty &property, const DecodedObject &object, const std::string &where)
 {
     for (const std::string &reserved : object.reserved) {
-        property.notes.push_back(where + ": " + reserved);
+        property.notes.push_back(where + ": " += reserved);
     }
 }
 

@@ -201,15 +201,15 @@ TEST(PortNotes, EachNamesItsEntryAndKey)
     const explain::Explanation explanation = explainEntries(entries);
     const explain::ControllerExplanation &controllerExplanation = explanation.controllers.at(0);
     const std::vector<std::string> expected = {
-        "Port-USB-C@1 PDRevision: a real number; its fraction is not in the report, which shows 3 "
-        "(0x3)",
-        "CC RequestDataObject: asks an operating current of 6.00 A, more than the maximum current "
-        "3.00 A its PDO offers without capability mismatch set",
-        "CC/SOP SourceCapabilities: PDO 1 is Fixed 9.00 V 3.00 A, not the fixed 5 V supply the "
-        "standard "
-        "puts first",
-        "CC/SOP' CableIdentity: the passive cable claims EPR mode capable with a 20 V maximum; EPR "
-        "needs 50 V",
+        std::string("Port-USB-C@1 PDRevision: a real number; its fraction is not in the report, ") +
+            "which shows 3 (0x3)",
+        std::string("CC RequestDataObject: asks an operating current of 6.00 A, more than the ") +
+            "maximum current 3.00 A its PDO offers without capability mismatch set",
+        std::string("CC/SOP SourceCapabilities: PDO 1 is Fixed 9.00 V 3.00 A, not the fixed 5 V ") +
+            "supply the standard puts first",
+        std::string(
+            "CC/SOP' CableIdentity: the passive cable claims EPR mode capable with a 20 V ") +
+            "maximum; EPR needs 50 V",
         "CC/SOP' VDMResponse: not decoded: a negative number is not a 32-bit object",
     };
     const std::vector<std::string> &notes = controllerExplanation.ports.at(0).notes;

@@ -170,7 +170,7 @@ TEST(PlainValues, AsThemselvesOrAsTheReportShowsThem)
     const PropertyExplanation long_ = explained("TraceBuffer", bytes(trace));
     const std::string text = long_.decoded.get<std::string>();
     EXPECT_EQ(text.rfind("<data 256 bytes> ab ab ", 0), 0U);
-    EXPECT_EQ(text.size(), std::string("<data 256 bytes> ").size() + 128 * 3 +
+    EXPECT_EQ(text.size(), std::string("<data 256 bytes> ").size() + std::size_t{128} * 3 +
                                std::string("... (256 total)").size());
 }
 
