@@ -52,6 +52,14 @@ std::size_t sequenceLength(const std::string &text, std::size_t at)
 
 std::string validUtf8(const std::string &text)
 {
+    // Registry names and keys are nearly always ASCII.
+    bool ascii = true;
+    for (const char byte : text) {
+        ascii = ascii && static_cast<unsigned char>(byte) < 0x80;
+    }
+    if (ascii) {
+        return text;
+    }
     std::string valid;
     valid.reserve(text.size());
     std::size_t at = 0;
