@@ -21,6 +21,9 @@ using Json = nlohmann::ordered_json;
 // The vendor's name for a 16-bit USB vendor ID, when one is known.
 using VendorNames = std::function<std::optional<std::string>(std::uint16_t)>;
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PropertyExplanation {
     std::vector<std::string> entry; // entry names from the controller down
     std::string className;
@@ -28,8 +31,10 @@ struct PropertyExplanation {
     std::string kind; // "source_capabilities", ..., "value"
     std::vector<std::uint32_t> objects; // the 32-bit objects read, if any
     Json decoded;                       // the JSON document's "decoded"
-    std::vector<std::string> lines;     // the same in plain words, one line each
-    std::vector<std::string> notes;     // about this property alone
+    // The same in plain words, one line each; empty when there is nothing to
+    // say (an empty "Metadata").
+    std::vector<std::string> lines;
+    std::vector<std::string> notes; // about this property alone
 };
 
 struct PortExplanation {

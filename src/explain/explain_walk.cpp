@@ -1,0 +1,83 @@
+// The explanation of a walk: entries grouped into controllers and ports,
+// each port's facts gathered once, then every property explained in walk
+// order. Linear in the walk.
+#include "explain/explanation.h"
+#include "explain/port_grouping.h"
+#include "explain/property_explainer.h"
+#include "explain/utf8_text.h"
+
+namespace explain {
+
+namespace {
+
+std::vector<std::string> validPath(const WalkedEntry &entry)
+{
+    std::vector<std::string> path;
+    path.reserve(entry.path.size());
+    for (const std::string &name : entry.path) {
+        path.push_back(validUtf8(name));
+    }
+    return path;
+}
+
+std::vector<PropertyExplanation> explainGroup(const RegistryWalk &walk,
+                                              const std::vector<std::size_t> &entries,
+                                              const GroupFacts &facts, const VendorNames &vendors)
+{
+    std::vector<PropertyExplanation> properties;
+    for (std::size_t index : entries) {
+        explainEntry(walk.entries[index], facts, vendors, properties);
+    }
+    return properties;
+}
+
+// Every note of the port's properties, each led by its entry and key.
+std::vector<std::string> portNotes(const std::vector<PropertyExplanation> &properties,
+                                   std::size_t rootPathSize)
+{
+    std::vector<std::string> notes;
+    for (const PropertyExplanation &property : properties) {
+        if (property.notes.empty()) {
+            continue;
+        }
+        WalkedEntry named;
+        named.path = property.entry;
+        const std::string where = nameBelow(named, rootPathSize) + " " + property.key + ": ";
+        for (const std::string &note : property.notes) {
+            notes.push_back(where + note);
+        }
+    }
+    return notes;
+}
+
+} // namespace
+
+Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
+{
+    Explanation explanation;
+    for (const std::string &note : walk.notes) {
+        explanation.notes.push_back(validUtf8(note));
+    }
+    for (const ControllerGroup &group : groupWalk(walk)) {
+        const WalkedEntry &controllerEntry = walk.entries[group.controller];
+        ControllerExplanation controller;
+        controller.entry = validPath(controllerEntry);
+        controller.className = validUtf8(controllerEntry.className);
+        controller.properties =
+            explainGroup(walk, group.entries, gatherFacts(walk, group.entries), vendorNames);
+        for (const PortGroup &portGroup : group.ports) {
+            const WalkedEntry &portEntry = walk.entries[portGroup.port];
+            PortExplanation port;
+            port.entry = validPath(portEntry);
+            port.className = validUtf8(portEntry.className);
+            const GroupFacts facts = gatherFacts(walk, portGroup.entries);
+            port.properties = explainGroup(walk, portGroup.entries, facts, vendorNames);
+            port.notes = portNotes(port.properties, facts.rootPathSize);
+            controller.ports.push_back(std::move(port));
+        }
+        explanation.controllers.push_back(std::move(controller));
+    }
+    return explanation;
+}
+
+} // namespace explain

@@ -1,0 +1,386 @@
+#include "explain/property_explainer.h"
+
+#include "explain/utf8_text.h"
+#include "explain/value_text.h"
+#include "pd/identity.h"
+#include "pd/property_decoders.h"
+#include "pd/vdm.h"
+
+namespace explain {
+
+namespace {
+
+const char *const sourceCapabilitiesKey = "SourceCapabilities";
+
+bool isCablePlugClass(const std::string &className)
+{
+    return className == "IOPortTransportComponentCCUSBPDSOPp" ||
+           className == "IOPortTransportComponentCCUSBPDSOPpp";
+}
+
+const char *kindOfKey(const std::string &key)
+{
+    struct KeyKind {
+        const char *key;
+        const char *kind;
+    };
+    static constexpr KeyKind kinds[] = {
+        {"SourceCapabilities", "source_capabilities"},
+        {"SinkCapabilities", "sink_capabilities"},
+        {"RequestDataObject", "request"},
+        {"PortPartnerIdentity", "identity"},
+        {"CableIdentity", "identity"},
+        {"VDOs", "identity"},
+        {"DisplayPortStatus", "displayport_status"},
+        {"DisplayPortConfig", "displayport_config"},
+        {"SVIDs", "svids"},
+        {"Modes", "modes"},
+        {"RawVDM", "vdm"},
+        {"VDMResponse", "vdm"},
+        {"PDRevision", "revision"},
+        {"Metadata", "metadata"},
+    };
+    for (const KeyKind &entry : kinds) {
+        if (key == entry.key) {
+            return entry.kind;
+        }
+    }
+    return "value";
+}
+
+void showAsReport(PropertyExplanation &property, const PropertyValue &value, const std::string &why)
+{
+    property.decoded = reportText(value);
+    property.lines.push_back(reportText(value));
+    property.notes.push_back("not decoded: " + why);
+}
+
+void take(PropertyExplanation &property, pd::DecodedProperty decoded)
+{
+    property.decoded = std::move(decoded.json);
+    for (std::string &line : decoded.lines) {
+        property.lines.push_back(validUtf8(line));
+    }
+    for (std::string &note : decoded.notes) {
+        property.notes.push_back(std::move(note));
+    }
+}
+
+void addMissing(PropertyExplanation &property, const ObjectList &list)
+{
+    for (const std::string &missing : list.missing) {
+        property.notes.push_back(missing);
+    }
+}
+
+// The objects a decoder of one object reads; false (and the property shown
+// as the report shows it) when there is none.
+bool oneObject(PropertyExplanation &property, const PropertyValue &value, const ObjectList &list)
+{
+    if (list.objects.empty()) {
+        showAsReport(property, value,
+                     list.total == 0 ? "holds no object" : "its first object is not in the report");
+        return false;
+    }
+    if (list.total > 1) {
+        property.notes.push_back("holds " + std::to_string(list.total) +
+                                 " objects; only the first is read");
+    }
+    return true;
+}
+
+std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::uint32_t rdo,
+                                            const WalkedEntry &entry, const GroupFacts &facts)
+{
+    const unsigned position = rdo >> 28;
+    const ObjectList *source = nullptr;
+    std::string where = nameBelow(entry, facts.rootPathSize);
+    std::optional<ObjectList> own;
+    for (const auto &[key, value] : entry.properties) {
+        if (key == sourceCapabilitiesKey) {
+            ObjectList list = readObjectList(value);
+            if (list.fits) {
+                own = std::move(list);
+                break;
+            }
+        }
+    }
+    if (own) {
+        source = &*own;
+    } else if (facts.sourceCapabilities) {
+        source = &*facts.sourceCapabilities;
+        where = facts.sourceWhere;
+    }
+    if (position == 0) {
+        property.notes.push_back("asks for object position 0, which names no PDO");
+    }
+    if (source == nullptr) {
+        property.notes.push_back(
+            "unresolved: no SourceCapabilities in the port to read it against; read as fixed");
+        return std::nullopt;
+    }
+    if (position == 0) {
+        return std::nullopt;
+    }
+    if (position > source->total) {
+        property.notes.push_back("asks for PDO " + std::to_string(position) + ", past the " +
+                                 std::to_string(source->total) + " PDOs of " + where +
+                                 " SourceCapabilities; unresolved, read as fixed");
+        return std::nullopt;
+    }
+    if (position > source->objects.size()) {
+        property.notes.push_back(
+            "PDO " + std::to_string(position) + " of " + where +
+            " SourceCapabilities is not in the report; unresolved, read as fixed");
+        return std::nullopt;
+    }
+    return source->objects[position - 1];
+}
+
+void explainObjects(PropertyExplanation &property, const PropertyValue &value,
+                    const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
+                    bool cablePlug)
+{
+    const std::string &kind = property.kind;
+    if (kind == "svids") {
+        ObjectList list = readSvidList(value);
+        if (!list.fits) {
+            showAsReport(property, value, list.whyNot);
+            return;
+        }
+        property.objects = list.objects;
+        take(property, pd::decodeSvids(list.objects, vendors));
+        addMissing(property, list);
+        return;
+    }
+    if (kind == "revision") {
+        if (value.kind == PropertyValue::Kind::integer || value.kind == PropertyValue::Kind::real) {
+            property.decoded = plainJson(value);
+            const bool whole = value.kind == PropertyValue::Kind::integer;
+            property.lines.push_back("PD revision " +
+                                     (whole ? std::to_string(value.integer) : plainWords(value)));
+            for (std::string &limit : reportLimits(value)) {
+                property.notes.push_back(std::move(limit));
+            }
+            return;
+        }
+        if (value.kind != PropertyValue::Kind::data || value.length != 4 ||
+            value.bytes.size() != 4) {
+            showAsReport(property, value,
+                         kindWords(value) + " is not a revision message data object (4 bytes)");
+            return;
+        }
+    }
+    ObjectList list = readObjectList(value);
+    if (!list.fits) {
+        showAsReport(property, value, list.whyNot);
+        return;
+    }
+    property.objects = list.objects;
+    if (kind == "source_capabilities" || kind == "sink_capabilities") {
+        take(property,
+             pd::decodePdoList(list.objects, kind == "source_capabilities" ? pd::PowerRole::source
+                                                                           : pd::PowerRole::sink));
+    } else if (kind == "identity") {
+        take(property,
+             pd::decodeIdentity(list.objects,
+                                cablePlug ? pd::IdentitySide::cablePlug : pd::IdentitySide::partner,
+                                vendors));
+    } else if (kind == "modes") {
+        take(property, pd::decodeModes(list.objects, facts.displayPortSvid));
+    } else if (kind == "vdm") {
+        take(property, pd::decodeVdm(list.objects, vendors));
+    } else if (oneObject(property, value, list)) {
+        const std::uint32_t object = list.objects.front();
+        if (kind == "request") {
+            take(property,
+                 pd::decodeRequestObject(object, resolveRequest(property, object, entry, facts)));
+        } else if (kind == "displayport_status") {
+            take(property, pd::decodeDisplayPortStatus(object));
+        } else if (kind == "displayport_config") {
+            take(property, pd::decodeDisplayPortConfig(object));
+        } else {
+            take(property, pd::decodeRevisionObject(object));
+        }
+    }
+    addMissing(property, list);
+}
+
+struct MetadataField {
+    const char *key;
+    const char *name;
+    const char *words;
+};
+
+constexpr MetadataField metadataFields[] = {
+    {"Vendor ID", "vendor_id", "vendor"},
+    {"Product ID", "product_id", "product"},
+    {"bcdDevice", "bcd_device", "bcdDevice"},
+    {"Product Type", "product_type", "product type"},
+    {"Product Type Description", "product_type_description", "product type"},
+    {"Vendor ID (SOP)", "vendor_id_sop", "SOP vendor"},
+    {"Product ID (SOP)", "product_id_sop", "SOP product"},
+};
+
+std::string idText(const PropertyValue &value, const MetadataField &field,
+                   const VendorNames &vendors)
+{
+    if (value.kind == PropertyValue::Kind::string) {
+        return validUtf8(value.text);
+    }
+    if (value.kind != PropertyValue::Kind::integer) {
+        return plainWords(value);
+    }
+    if (value.integer < 0 || value.integer > 0xffff) {
+        return std::to_string(value.integer);
+    }
+    const auto id = static_cast<std::uint32_t>(value.integer);
+    const std::string name = field.name;
+    if (name == "product_type") {
+        return std::to_string(id);
+    }
+    std::string text = pd::hex16(id);
+    if (name == "vendor_id" || name == "vendor_id_sop") {
+        if (const std::optional<std::string> vendor = pd::vendorNameOf(vendors, id)) {
+            text += " (" + validUtf8(*vendor) + ")";
+        }
+    }
+    return text;
+}
+
+void explainMetadata(PropertyExplanation &property, const PropertyValue &value,
+                     const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
+                     std::vector<PropertyExplanation> &explained)
+{
+    if (value.kind != PropertyValue::Kind::dictionary) {
+        showAsReport(property, value, kindWords(value) + " is not a dictionary of identity fields");
+        explained.push_back(std::move(property));
+        return;
+    }
+    if (!value.contentsKnown && value.count > 0) {
+        showAsReport(
+            property, value,
+            "its " + std::to_string(value.count) +
+                " members are not in the report, so its identity fields and VDOs cannot be read");
+        explained.push_back(std::move(property));
+        return;
+    }
+    property.decoded = Json::object();
+    std::string line;
+    std::size_t lastPart = 0; // where the last field's words start in line
+    const PropertyValue *vdos = nullptr;
+    for (const MetadataField &field : metadataFields) {
+        for (const DictionaryMember &member : value.members) {
+            if (member.key != field.key) {
+                continue;
+            }
+            property.decoded[field.name] = plainJson(member.value);
+            if (member.value.kind != PropertyValue::Kind::integer &&
+                member.value.kind != PropertyValue::Kind::string) {
+                property.notes.push_back(std::string("\"") + field.key + "\" is " +
+                                         kindWords(member.value) + ", not a number or a string");
+            }
+            const std::string shown = idText(member.value, field, vendors);
+            if (std::string(field.name) == "product_type_description" && line.size() > lastPart &&
+                line.compare(lastPart, 13, "product type ") == 0) {
+                line += " (" + shown + ")"; // "product type 3 (Passive Cable)"
+            } else {
+                lastPart = line.empty() ? 0 : line.size() + 2;
+                line += (line.empty() ? "" : ", ") + std::string(field.words) + " " + shown;
+            }
+            break;
+        }
+    }
+    for (const DictionaryMember &member : value.members) {
+        if (member.key == "VDOs") {
+            vdos = &member.value;
+            break;
+        }
+    }
+    if (!line.empty()) {
+        property.lines.push_back("Identity: " + line);
+    }
+    explained.push_back(std::move(property));
+    if (vdos != nullptr) {
+        PropertyExplanation inside;
+        inside.entry = explained.back().entry;
+        inside.className = explained.back().className;
+        inside.key = "Metadata/VDOs";
+        inside.kind = "identity";
+        explainObjects(inside, *vdos, entry, facts, vendors, isCablePlugClass(entry.className));
+        explained.push_back(std::move(inside));
+    }
+}
+
+} // namespace
+
+std::string nameBelow(const WalkedEntry &entry, std::size_t rootPathSize)
+{
+    if (entry.path.size() <= rootPathSize) {
+        return entry.path.empty() ? std::string() : validUtf8(entry.path.back());
+    }
+    std::string name;
+    for (std::size_t i = rootPathSize; i < entry.path.size(); ++i) {
+        name += (i == rootPathSize ? "" : "/") + validUtf8(entry.path[i]);
+    }
+    return name;
+}
+
+GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> &entries)
+{
+    GroupFacts facts;
+    if (!entries.empty()) {
+        facts.rootPathSize = walk.entries[entries.front()].path.size();
+    }
+    for (std::size_t index : entries) {
+        const WalkedEntry &entry = walk.entries[index];
+        for (const auto &[key, value] : entry.properties) {
+            if (key == sourceCapabilitiesKey && !facts.sourceCapabilities) {
+                ObjectList list = readObjectList(value);
+                if (list.fits) {
+                    facts.sourceCapabilities = std::move(list);
+                    facts.sourceWhere = nameBelow(entry, facts.rootPathSize);
+                }
+            } else if (key == "SVIDs" && !facts.displayPortSvid) {
+                const ObjectList svids = readSvidList(value);
+                for (std::uint32_t svid : svids.objects) {
+                    facts.displayPortSvid = facts.displayPortSvid || svid == pd::displayPortSvid;
+                }
+            }
+        }
+    }
+    return facts;
+}
+
+void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
+                  std::vector<PropertyExplanation> &explained)
+{
+    std::vector<std::string> path;
+    path.reserve(entry.path.size());
+    for (const std::string &name : entry.path) {
+        path.push_back(validUtf8(name));
+    }
+    const std::string className = validUtf8(entry.className);
+    for (const auto &[key, value] : entry.properties) {
+        PropertyExplanation property;
+        property.entry = path;
+        property.className = className;
+        property.key = validUtf8(key);
+        property.kind = kindOfKey(key);
+        if (property.kind == std::string("metadata")) {
+            explainMetadata(property, value, entry, facts, vendors, explained);
+            continue;
+        }
+        if (property.kind == std::string("value")) {
+            property.decoded = plainJson(value);
+            property.lines.push_back(plainWords(value));
+            property.notes = reportLimits(value);
+        } else {
+            const bool cablePlug = isCablePlugClass(entry.className) || key == "CableIdentity";
+            explainObjects(property, value, entry, facts, vendors, cablePlug);
+        }
+        explained.push_back(std::move(property));
+    }
+}
+
+} // namespace explain

@@ -1,0 +1,150 @@
+#include "explain/value_text.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "explain/utf8_text.h"
+
+namespace explain {
+
+namespace {
+
+// The whole length of data, however the model was filled in.
+std::int64_t wholeLength(const PropertyValue &value)
+{
+    const auto known = static_cast<std::int64_t>(value.bytes.size());
+    return value.length < known ? known : value.length;
+}
+
+std::string numberText(std::int64_t number)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%" PRId64 " (0x%" PRIx64 ")", number,
+                  static_cast<std::uint64_t>(number));
+    return text;
+}
+
+std::string dataText(const PropertyValue &value)
+{
+    const std::int64_t length = wholeLength(value);
+    std::string text = "<data " + std::to_string(length) + " bytes> ";
+    const std::size_t shown =
+        value.bytes.size() < reportDataBytes ? value.bytes.size() : reportDataBytes;
+    for (std::size_t i = 0; i < shown; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x ", static_cast<unsigned>(value.bytes[i]));
+        text += byte;
+    }
+    if (length > static_cast<std::int64_t>(reportDataBytes)) {
+        text += "... (" + std::to_string(length) + " total)";
+    }
+    return text;
+}
+
+std::string realText(double real)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", real);
+    return text;
+}
+
+} // namespace
+
+std::string reportText(const PropertyValue &value)
+{
+    switch (value.kind) {
+    case PropertyValue::Kind::data: return dataText(value);
+    case PropertyValue::Kind::integer:
+    case PropertyValue::Kind::real: return numberText(value.integer);
+    case PropertyValue::Kind::string:
+        if (value.text.size() > reportStringBytes) {
+            return "<unconvertible string>";
+        }
+        return "\"" + validUtf8(value.text) + "\"";
+    case PropertyValue::Kind::unconvertibleString: return "<unconvertible string>";
+    case PropertyValue::Kind::dictionary:
+        return "<dict with " + std::to_string(value.count) + " keys>";
+    case PropertyValue::Kind::array:
+        return "<array with " + std::to_string(value.count) + " items>";
+    case PropertyValue::Kind::boolean:
+    case PropertyValue::Kind::other: break;
+    }
+    return "<type " + std::to_string(value.typeId) + ">";
+}
+
+Json plainJson(const PropertyValue &value)
+{
+    switch (value.kind) {
+    case PropertyValue::Kind::integer: return value.integer;
+    case PropertyValue::Kind::real: return value.real;
+    case PropertyValue::Kind::string: return validUtf8(value.text);
+    case PropertyValue::Kind::boolean:
+        return value.contentsKnown ? Json(value.boolean) : Json(nullptr);
+    case PropertyValue::Kind::data:
+    case PropertyValue::Kind::unconvertibleString:
+    case PropertyValue::Kind::dictionary:
+    case PropertyValue::Kind::array:
+    case PropertyValue::Kind::other: break;
+    }
+    return reportText(value);
+}
+
+std::string plainWords(const PropertyValue &value)
+{
+    switch (value.kind) {
+    case PropertyValue::Kind::integer: return numberText(value.integer);
+    case PropertyValue::Kind::real: return realText(value.real);
+    case PropertyValue::Kind::string: return "\"" + validUtf8(value.text) + "\"";
+    case PropertyValue::Kind::boolean:
+        if (!value.contentsKnown) {
+            return "a boolean";
+        }
+        return value.boolean ? "true" : "false";
+    case PropertyValue::Kind::data:
+    case PropertyValue::Kind::unconvertibleString:
+    case PropertyValue::Kind::dictionary:
+    case PropertyValue::Kind::array:
+    case PropertyValue::Kind::other: break;
+    }
+    return reportText(value);
+}
+
+std::vector<std::string> reportLimits(const PropertyValue &value)
+{
+    std::vector<std::string> limits;
+    switch (value.kind) {
+    case PropertyValue::Kind::data: {
+        const std::int64_t length = wholeLength(value);
+        const auto known = static_cast<std::int64_t>(value.bytes.size());
+        if (known < length) {
+            limits.push_back("bytes " + std::to_string(known + 1) + " to " +
+                             std::to_string(length) + " are not in the report");
+        }
+        break;
+    }
+    case PropertyValue::Kind::real:
+        limits.push_back("a real number; its fraction is not in the report, which shows " +
+                         numberText(value.integer));
+        break;
+    case PropertyValue::Kind::string:
+        if (value.text.size() > reportStringBytes) {
+            limits.push_back(
+                "a string of " + std::to_string(value.text.size()) +
+                " bytes; its text is not in the report, which shows <unconvertible string>");
+        }
+        break;
+    case PropertyValue::Kind::boolean:
+        if (!value.contentsKnown) {
+            limits.push_back("a boolean; its value is not in the report");
+        }
+        break;
+    case PropertyValue::Kind::integer:
+    case PropertyValue::Kind::unconvertibleString:
+    case PropertyValue::Kind::dictionary:
+    case PropertyValue::Kind::array:
+    case PropertyValue::Kind::other: break;
+    }
+    return limits;
+}
+
+} // namespace explain
