@@ -2,9 +2,13 @@
 // of the port controllers mean, from the registry, from registry snapshots or
 // from a pasted portprobe report. Bad usage or input gets one line on
 // standard error, nothing on standard output, and status 2.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
+#include <variant>
 
 #include "app/output_status.h"
 #include "explain/explain_options.h"
@@ -86,19 +90,18 @@ int explainInput(const explain::ExplainOptions &options)
         if (!explain::readInputFile(*options.reportPath, text, error)) {
             return refuse(*options.reportPath, error);
         }
-        explain::ReportParse parse = explain::parseReport(text);
-        if (!parse.ok()) {
-            return refuse(*options.reportPath + ":" + std::to_string(parse.errorLine),
-                          parse.errorMessage);
+        auto parse = explain::parseReport(text);
+        if (auto *error = std::get_if<explain::ReportParseError>(&parse)) {
+            return refuse(*options.reportPath + ":" + std::to_string(error->line), error->message);
         }
-        walk = std::move(parse.walk);
+        walk = std::move(std::get<explain::RegistryWalk>(parse));
     } else {
         std::string what;
         std::string problem;
         if (!prepareRegistry(options, what, problem)) {
             return refuse(what, problem);
         }
-        walk = explain::readRegistryWalk();
+        walk = explain::readRegistryWalk(kIOMainPortDefault);
     }
 
     const explain::UsbIds &ids = usbIds.ids;
@@ -106,7 +109,13 @@ int explainInput(const explain::ExplainOptions &options)
         explain::explainWalk(walk, [&ids](std::uint16_t vendor) { return ids.vendorName(vendor); });
     std::string out = options.json ? explain::explanationJson(explanation)
                                    : explain::explanationText(explanation);
-    fwrite(out.data(), 1, out.size(), stdout);
+    errno = 0;
+    if (fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
+        // A write that large fails in fwrite itself, whose reason the final
+        // flush no longer knows.
+        fprintf(stderr, "%s: write error: %s\n", programName, strerror(errno != 0 ? errno : EIO));
+        return 1;
+    }
     return finishOutput(programName);
 }
 

@@ -12,11 +12,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "explain/explanation.h"
+#include "explain/json_render.h"
 #include "explain/registry_reader.h"
+#include "explain/text_render.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "platform/standin/standin.h"
 #include "walk_text.h"
@@ -220,6 +224,12 @@ TEST_P(RegistryReaderSweep, FailingThisCallChangesOnlyWhatItMust)
     EXPECT_LE(actual.entries.size(), baseline().walk.entries.size()) << call;
     EXPECT_LE(propertyCount(actual), propertyCount(baseline().walk)) << call;
     EXPECT_EQ(explain_testing::walkText(actual), explain_testing::walkText(expected)) << call;
+    // The rest of an explain run is pure: whatever walk a fault leaves, it is
+    // explained and rendered, and the document stays a document.
+    explain::Explanation explanation =
+        explain::explainWalk(actual, [](std::uint16_t) { return std::optional<std::string>(); });
+    EXPECT_FALSE(explain::explanationText(explanation).empty()) << call;
+    EXPECT_TRUE(explain::Json::accept(explain::explanationJson(explanation))) << call;
     standin::reset();
 }
 

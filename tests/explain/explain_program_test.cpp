@@ -1,0 +1,94 @@
+// portprobe-explain as a user runs it: its options, what it prints on each
+// stream and its exit status.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "support/golden_file.h"
+#include "support/process_run.h"
+#include "support/scratch_path.h"
+
+namespace {
+
+using testing_support::ProcessRun;
+
+const std::string usbIds = PORTPROBE_FIXTURES "/usb.ids";
+
+ProcessRun explainRun(const std::string &arguments, const std::string &stdoutRedirect = "")
+{
+    return testing_support::runProcess(PORTPROBE_EXPLAIN_BINARY, arguments, stdoutRedirect);
+}
+
+std::string scratchFile(const std::string &purpose, const std::string &text)
+{
+    std::string path = testing_support::scratchPath(purpose);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+TEST(ExplainProgramTest, HelpAndVersionGoToStandardOutput)
+{
+    ProcessRun help = explainRun("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: portprobe-explain", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+
+    ProcessRun version = explainRun("--json --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "portprobe-explain " PORTPROBE_VERSION_TEXT "\n");
+}
+
+TEST(ExplainProgramTest, BadUsageAndBadInputGetOneMessageAndNothingElse)
+{
+    struct Case {
+        std::string arguments;
+        std::string message; // the first line of standard error
+    };
+    const std::string report =
+        scratchFile("report", "=== Walking from AppleHPMARMSPMI in IOService "
+                              "plane ===\n\n[A] a\nnot a report line\n");
+    const std::string binary = scratchFile("binary", std::string("\x00\x01", 2));
+    const Case cases[] = {
+        {"--bogus", "portprobe-explain: unknown option --bogus"},
+        {"--report", "portprobe-explain: --report needs a file"},
+        {"--usb-ids /nonexistent/usb.ids",
+         "portprobe-explain: /nonexistent/usb.ids: No such file or directory"},
+        {"--usb-ids '" + binary + "'",
+         "portprobe-explain: " + binary + ": holds no vendor line of a usb.ids file"},
+        {"--usb-ids '" + usbIds + "' /nonexistent.plist",
+         "portprobe-explain: /nonexistent.plist: cannot open: No such file or directory"},
+        {"--usb-ids '" + usbIds + "' --report /nonexistent.txt",
+         "portprobe-explain: /nonexistent.txt: No such file or directory"},
+        {"--usb-ids '" + usbIds + "' --report '" + report + "'",
+         "portprobe-explain: " + report + ":4: expected an entry or probe line"},
+    };
+    for (const Case &c : cases) {
+        ProcessRun run = explainRun(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.message.substr(0, run.err.find('\n')))
+            << c.arguments;
+    }
+}
+
+TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
+{
+    // The sample's report piped in tells the sample's story, with the notes
+    // on what a report cannot hold.
+    std::string command = std::string("'") + PORTPROBE_BINARY + "' | '" + PORTPROBE_EXPLAIN_BINARY +
+                          "' --usb-ids '" + usbIds + "' --report -";
+    std::string text = testing_support::commandOutput(command);
+    EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
+    EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;
+    EXPECT_NE(text.find("Port Port-USB-C@3"), std::string::npos);
+}
+
+TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)
+{
+    ProcessRun full = explainRun("--usb-ids '" + usbIds + "'", ">/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "portprobe-explain: write error: No space left on device\n");
+}
+
+} // namespace
