@@ -22,6 +22,9 @@ fi
 only_json=$(mktemp -d)
 trap 'rm -rf "$only_json"' EXIT
 ln -s "$nlohmann" "$only_json/nlohmann"
+# The version header that CMake generates for the tools' --version.
+version=$(sed -n 's/^project(portprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+sed "s/@PROJECT_VERSION@/$version/" cmake/version.h.in >"$only_json/portprobe_version.h"
 
 shopt -s nullglob globstar
 sources=(src/app/*.cpp src/report/*.cpp src/explain/**/*.cpp src/pd/**/*.cpp tools/standin_signatures.cpp)
