@@ -1,40 +1,13 @@
 #include "explain/report_format.h"
 
-namespace explain::report_format {
+#include "report/property_keys.h"
 
-const std::string_view probedKeys[probedKeyCount] = {
-    "VDMs",
-    "VDOs",
-    "Metadata",
-    "PDRevision",
-    "SpecRevision",
-    "PortPartnerIdentity",
-    "CableIdentity",
-    "PDContract",
-    "PowerRole",
-    "DataRole",
-    "VCONNSource",
-    "SourceCapabilities",
-    "SinkCapabilities",
-    "RequestDataObject",
-    "ActiveContract",
-    "AlternateMode",
-    "SVIDs",
-    "Modes",
-    "DisplayPortStatus",
-    "DisplayPortConfig",
-    "RawVDM",
-    "VDMResponse",
-    "VDMHistory",
-    "MessageLog",
-    "PDMessageLog",
-    "TraceBuffer",
-};
+namespace explain::report_format {
 
 std::optional<std::size_t> probedKeyIndex(std::string_view key)
 {
-    for (std::size_t i = 0; i < probedKeyCount; ++i) {
-        if (probedKeys[i] == key) {
+    for (std::size_t i = 0; i < propertyKeyCount; ++i) {
+        if (propertyKeys[i] == key) {
             return i;
         }
     }

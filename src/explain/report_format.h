@@ -36,9 +36,6 @@ inline constexpr std::size_t bytesPerLine = 16;
 // "<type 21>" like any other kind it does not render.
 inline constexpr unsigned long booleanTypeId = 21;
 
-inline constexpr std::size_t probedKeyCount = 26;
-extern const std::string_view probedKeys[probedKeyCount];
-
 // The key's position in the probe order, if it is one of the probed keys.
 std::optional<std::size_t> probedKeyIndex(std::string_view key);
 

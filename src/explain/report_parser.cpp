@@ -10,6 +10,7 @@
 #include "explain/report_lines.h"
 #include "explain/report_values.h"
 #include "explain/report_view.h"
+#include "report/property_keys.h"
 
 namespace explain {
 namespace {
@@ -289,7 +290,7 @@ private:
             fail(quoted(key) +
                  " out of order: a report lists an entry's keys in a fixed order, "
                  "and this one comes before " +
-                 quoted(probedKeys[*lastKey_]));
+                 quoted(propertyKeys[*lastKey_]));
         }
         lastKey_ = index;
         if (auto value = readValue(entry, key, text.substr(colon + 2))) {

@@ -5,37 +5,6 @@
 
 #include "report/value_render.h"
 
-const char *const propertyKeys[] = {
-    "VDMs",
-    "VDOs",
-    "Metadata",
-    "PDRevision",
-    "SpecRevision",
-    "PortPartnerIdentity",
-    "CableIdentity",
-    "PDContract",
-    "PowerRole",
-    "DataRole",
-    "VCONNSource",
-    "SourceCapabilities",
-    "SinkCapabilities",
-    "RequestDataObject",
-    "ActiveContract",
-    "AlternateMode",
-    "SVIDs",
-    "Modes",
-    "DisplayPortStatus",
-    "DisplayPortConfig",
-    "RawVDM",
-    "VDMResponse",
-    "VDMHistory",
-    "MessageLog",
-    "PDMessageLog",
-    "TraceBuffer",
-};
-
-const uint32_t propertyKeyCount = sizeof propertyKeys / sizeof propertyKeys[0];
-
 namespace {
 
 const CFIndex annotationBufferSize = 256;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/registry_api.h"
+#include "report/property_keys.h"
 
 // Deepest level below a section's service that is printed (the service is 0).
 const uint32_t maxWalkDepth = 8;
@@ -15,10 +16,6 @@ const uint32_t maxWalkDepth = 8;
 // section's iterator, and either a probe's key string and value or the child
 // fetched below the deepest level. Tests and fuzzers hold the walk to it.
 const uint32_t mostReferencesHeld = 2 * (maxWalkDepth + 1) + 2;
-
-// The properties a walk probes, in the order their probe lines appear.
-extern const char *const propertyKeys[];
-extern const uint32_t propertyKeyCount;
 
 // Prints entry and its subtree in plane. The entry is borrowed: the caller
 // releases it after the walk.

@@ -5,6 +5,7 @@
 #include "explain/report_format.h"
 #include "platform/standin/standin.h"
 #include "platform/standin/utf.h"
+#include "report/property_keys.h"
 
 namespace testing_support {
 namespace {
@@ -88,7 +89,7 @@ void walkEntry(const standin::Registry &registry, standin::PlaneId plane, standi
     walked.depth = depth;
     walked.path = path;
     walked.className = nameAsRead(entry.className);
-    for (std::string_view key : explain::report_format::probedKeys) {
+    for (std::string_view key : propertyKeys) {
         if (const standin::ValuePtr *value =
                 registry.property(id, std::u16string(key.begin(), key.end()))) {
             walked.properties.emplace_back(std::string(key), valueOf(**value));
