@@ -153,9 +153,9 @@ TEST(PlainValues, AsThemselvesOrAsTheReportShowsThem)
     EXPECT_EQ(role.decoded, "Sink");
     EXPECT_EQ(role.lines, std::vector<std::string>{"\"Sink\""});
 
-    const PropertyExplanation spec = explained("SpecRevision", number(2));
-    EXPECT_EQ(spec.decoded, 2);
-    EXPECT_EQ(spec.lines[0], "2 (0x2)");
+    const PropertyExplanation specRevision = explained("SpecRevision", number(2));
+    EXPECT_EQ(specRevision.decoded, 2);
+    EXPECT_EQ(specRevision.lines[0], "2 (0x2)");
 
     EXPECT_EQ(explained("VCONNSource", boolean(true, true)).decoded, true);
     EXPECT_EQ(explained("PDContract", dictionary({})).decoded, "<dict with 0 keys>");
