@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "explain/registry_reader.h"
+#include "explain/input/registry_reader.h"
 #include "platform/standin/standin.h"
 #include "registry_generator.h"
 #include "report/tree_walk.h"

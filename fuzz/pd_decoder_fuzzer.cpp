@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "explain/explanation.h"
+#include "explain/analysis/explanation.h"
 #include "pd/identity.h"
 #include "pd/pdo.h"
 #include "pd/property_decoders.h"

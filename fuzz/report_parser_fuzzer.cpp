@@ -11,8 +11,8 @@
 #include <string_view>
 #include <variant>
 
-#include "explain/report_format.h"
-#include "explain/report_parser.h"
+#include "explain/input/report/report_format.h"
+#include "explain/input/report/report_parser.h"
 
 namespace {
 

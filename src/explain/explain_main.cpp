@@ -11,14 +11,14 @@
 #include <variant>
 
 #include "app/output_status.h"
+#include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
-#include "explain/explanation.h"
-#include "explain/input_file.h"
-#include "explain/json_render.h"
-#include "explain/registry_reader.h"
-#include "explain/report_parser.h"
-#include "explain/text_render.h"
-#include "explain/usb_ids.h"
+#include "explain/input/input_file.h"
+#include "explain/input/registry_reader.h"
+#include "explain/input/report/report_parser.h"
+#include "explain/output/json_render.h"
+#include "explain/output/text_render.h"
+#include "explain/output/usb_ids.h"
 #include "portprobe_version.h"
 
 #ifdef PORTPROBE_STANDIN

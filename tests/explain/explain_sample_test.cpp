@@ -8,13 +8,13 @@
 #include <string>
 #include <variant>
 
-#include "explain/explanation.h"
-#include "explain/json_render.h"
-#include "explain/registry_reader.h"
-#include "explain/report_parser.h"
-#include "explain/report_view.h"
-#include "explain/text_render.h"
-#include "explain/usb_ids.h"
+#include "explain/analysis/explanation.h"
+#include "explain/input/registry_reader.h"
+#include "explain/input/report/report_parser.h"
+#include "explain/input/report/report_view.h"
+#include "explain/output/json_render.h"
+#include "explain/output/text_render.h"
+#include "explain/output/usb_ids.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "registry_generator.h"
 #include "support/golden_file.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "explain/json_render.h"
-#include "explain/text_render.h"
+#include "explain/output/json_render.h"
+#include "explain/output/text_render.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "explain/usb_ids.h"
+#include "explain/output/usb_ids.h"
 
 namespace {
 

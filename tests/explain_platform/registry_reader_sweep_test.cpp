@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "explain/explanation.h"
-#include "explain/json_render.h"
-#include "explain/registry_reader.h"
-#include "explain/text_render.h"
+#include "explain/analysis/explanation.h"
+#include "explain/input/registry_reader.h"
+#include "explain/output/json_render.h"
+#include "explain/output/text_render.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "platform/standin/standin.h"
 #include "walk_text.h"

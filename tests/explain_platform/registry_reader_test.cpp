@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/report_sections.h"
-#include "explain/registry_reader.h"
+#include "explain/input/registry_reader.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "report/tree_walk.h"
 #include "support/report_fixture.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "explain/explanation.h"
+#include "explain/analysis/explanation.h"
 
 namespace walk_builder {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "explain/report_parser.h"
+#include "explain/input/report/report_parser.h"
 
 namespace testing_support {
 

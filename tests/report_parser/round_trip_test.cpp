@@ -7,8 +7,8 @@
 #include <variant>
 
 #include "app/report_sections.h"
-#include "explain/report_parser.h"
-#include "explain/report_view.h"
+#include "explain/input/report/report_parser.h"
+#include "explain/input/report/report_view.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "registry_generator.h"
 #include "standin_walk.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "explain/report_format.h"
+#include "explain/input/report/report_format.h"
 #include "platform/standin/standin.h"
 #include "platform/standin/utf.h"
 #include "report/property_keys.h"

@@ -5,7 +5,7 @@
 #ifndef PORTPROBE_TESTS_REPORT_PARSER_STANDIN_WALK_H
 #define PORTPROBE_TESTS_REPORT_PARSER_STANDIN_WALK_H
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace testing_support {
 

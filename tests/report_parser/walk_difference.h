@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace testing_support {
 

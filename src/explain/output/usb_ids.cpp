@@ -1,4 +1,4 @@
-#include "explain/usb_ids.h"
+#include "explain/output/usb_ids.h"
 
 #include <cerrno>
 #include <cstring>

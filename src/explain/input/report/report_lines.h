@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "explain/report_parser.h"
+#include "explain/input/report/report_parser.h"
 
 namespace explain::report_reading {
 

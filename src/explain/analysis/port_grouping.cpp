@@ -1,4 +1,4 @@
-#include "explain/port_grouping.h"
+#include "explain/analysis/port_grouping.h"
 
 #include <string>
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "explain/explanation.h"
-#include "explain/object_list.h"
-#include "explain/walk_model.h"
+#include "explain/analysis/explanation.h"
+#include "explain/analysis/object_list.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

@@ -1,9 +1,9 @@
-#include "explain/value_text.h"
+#include "explain/analysis/value_text.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "explain/utf8_text.h"
+#include "explain/analysis/utf8_text.h"
 
 namespace explain {
 

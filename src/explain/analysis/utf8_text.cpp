@@ -1,4 +1,4 @@
-#include "explain/utf8_text.h"
+#include "explain/analysis/utf8_text.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "explain/report_entry_line.h"
+#include "explain/input/report/report_entry_line.h"
 
-#include "explain/report_format.h"
+#include "explain/input/report/report_format.h"
 
 namespace explain::report_reading {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

@@ -1,10 +1,10 @@
 // The explanation of a walk: entries grouped into controllers and ports,
 // each port's facts gathered once, then every property explained in walk
 // order. Linear in the walk.
-#include "explain/explanation.h"
-#include "explain/port_grouping.h"
-#include "explain/property_explainer.h"
-#include "explain/utf8_text.h"
+#include "explain/analysis/explanation.h"
+#include "explain/analysis/port_grouping.h"
+#include "explain/analysis/property_explainer.h"
+#include "explain/analysis/utf8_text.h"
 
 namespace explain {
 

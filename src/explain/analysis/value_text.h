@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "explain/explanation.h"
-#include "explain/walk_model.h"
+#include "explain/analysis/explanation.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

@@ -1,4 +1,4 @@
-#include "explain/report_format.h"
+#include "explain/input/report/report_format.h"
 
 #include "report/property_keys.h"
 

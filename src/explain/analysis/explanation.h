@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

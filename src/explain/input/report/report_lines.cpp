@@ -1,4 +1,4 @@
-#include "explain/report_lines.h"
+#include "explain/input/report/report_lines.h"
 
 #include <optional>
 

@@ -1,9 +1,9 @@
-#include "explain/report_view.h"
+#include "explain/input/report/report_view.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "explain/report_format.h"
+#include "explain/input/report/report_format.h"
 
 namespace explain {
 namespace {

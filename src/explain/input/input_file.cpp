@@ -1,4 +1,4 @@
-#include "explain/input_file.h"
+#include "explain/input/input_file.h"
 
 #include <cerrno>
 #include <cstdio>

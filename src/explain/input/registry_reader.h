@@ -4,7 +4,7 @@
 #ifndef PORTPROBE_EXPLAIN_REGISTRY_READER_H
 #define PORTPROBE_EXPLAIN_REGISTRY_READER_H
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 #include "platform/registry_api.h"
 
 namespace explain {

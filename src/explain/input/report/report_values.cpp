@@ -1,4 +1,4 @@
-#include "explain/report_values.h"
+#include "explain/input/report/report_values.h"
 
 #include <limits>
 

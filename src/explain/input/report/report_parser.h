@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

@@ -1,15 +1,15 @@
-#include "explain/report_parser.h"
+#include "explain/input/report/report_parser.h"
 
 #include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
 
-#include "explain/report_entry_line.h"
-#include "explain/report_format.h"
-#include "explain/report_lines.h"
-#include "explain/report_values.h"
-#include "explain/report_view.h"
+#include "explain/input/report/report_entry_line.h"
+#include "explain/input/report/report_format.h"
+#include "explain/input/report/report_lines.h"
+#include "explain/input/report/report_values.h"
+#include "explain/input/report/report_view.h"
 #include "report/property_keys.h"
 
 namespace explain {

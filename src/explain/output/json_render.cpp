@@ -1,4 +1,4 @@
-#include "explain/json_render.h"
+#include "explain/output/json_render.h"
 
 #include <cinttypes>
 #include <cstdio>

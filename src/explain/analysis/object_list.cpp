@@ -1,4 +1,4 @@
-#include "explain/object_list.h"
+#include "explain/analysis/object_list.h"
 
 namespace explain {
 

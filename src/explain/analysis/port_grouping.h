@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "explain/walk_model.h"
+#include "explain/input/walk_model.h"
 
 namespace explain {
 

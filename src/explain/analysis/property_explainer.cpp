@@ -1,7 +1,7 @@
-#include "explain/property_explainer.h"
+#include "explain/analysis/property_explainer.h"
 
-#include "explain/utf8_text.h"
-#include "explain/value_text.h"
+#include "explain/analysis/utf8_text.h"
+#include "explain/analysis/value_text.h"
 #include "pd/identity.h"
 #include "pd/property_decoders.h"
 #include "pd/vdm.h"

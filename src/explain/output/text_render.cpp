@@ -1,4 +1,4 @@
-#include "explain/text_render.h"
+#include "explain/output/text_render.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "explain/registry_reader.h"
+#include "explain/input/registry_reader.h"
 
 #include <cstdint>
 #include <cstring>

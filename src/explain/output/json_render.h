@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "explain/explanation.h"
+#include "explain/analysis/explanation.h"
 
 namespace explain {
 
