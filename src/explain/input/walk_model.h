@@ -57,6 +57,8 @@ struct PropertyValue {
     // False when only the kind (booleans) or the size (containers) is
     // known, as from a report.
     bool contentsKnown = true;
+    // array: read from a set, whose items come in no particular order.
+    bool unordered = false;
 };
 
 struct DictionaryMember {
