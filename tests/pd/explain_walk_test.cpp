@@ -119,7 +119,11 @@ TEST(PortGrouping, ControllersPortsAndTheirEntries)
 
 TEST(RequestResolution, AgainstTheSourceCapabilitiesElsewhereInThePort)
 {
-    const explain::Explanation explanation = explainEntries(samplePort());
+    std::vector<explain::WalkedEntry> entries = samplePort();
+    // A later list in the port (PDO 4 at 9 V here) does not replace the first.
+    entries[5].properties.push_back(
+        {"SourceCapabilities", objects({0x0001912c, 0x0001912c, 0x0001912c, 0x0002d12c})});
+    const explain::Explanation explanation = explainEntries(entries);
     const PortExplanation &port = explanation.controllers.at(0).ports.at(0);
     const PropertyExplanation *request = find(port, "RequestDataObject");
     ASSERT_NE(request, nullptr);

@@ -47,6 +47,12 @@ TEST(Identity, PassiveCableAtACablePlug)
         "required, USB Type-C plug, HW version 1, FW version 1, VDO version 0"};
     EXPECT_EQ(identity.lines, lines);
     EXPECT_TRUE(identity.notes.empty());
+
+    // Latency 1000 (B16:13), the top code: over 70 ns.
+    const pd::DecodedProperty longCable = pd::decodeIdentity(
+        {0x1c600522, 0x00000938, 0x0b700190, 0x11090043}, IdentitySide::cablePlug, nullptr);
+    EXPECT_EQ(longCable.json["product_type_vdos"][0]["latency"], 8);
+    EXPECT_TRUE(longCable.notes.empty());
 }
 
 TEST(Identity, TheSameAnswerAtAPartnerIsAPowerSinkDevice)
@@ -96,6 +102,13 @@ TEST(Identity, DualRolePartnerSendsUfpPadAndDfp)
     EXPECT_EQ(vdos[2]["port_number"], 5);
     EXPECT_EQ(vdos[2]["vdo_version"], 1);
     EXPECT_EQ(identity.json["id_header"]["dfp_product_type"], "host");
+
+    // A power brick (DFP 011, receptacle) with no UFP product type sends its DFP VDO alone.
+    const pd::DecodedProperty brick =
+        pd::decodeIdentity({0x01c005ac, 0, 0x12340001, 0x24000005}, IdentitySide::partner, nullptr);
+    EXPECT_EQ(brick.json["id_header"]["dfp_product_type"], "power_brick");
+    EXPECT_EQ(brick.json["product_type_vdos"][0]["type"], "dfp");
+    EXPECT_TRUE(brick.notes.empty());
 }
 
 TEST(Identity, ActiveCableBothVdos)

@@ -130,6 +130,9 @@ TEST(AugmentedPdo, SprAvsAndReserved)
                                      {"max_current_9v_15v_ma", 3000},
                                      {"max_current_15v_20v_ma", 2250},
                                      {"peak_current", 0}}));
+    // Reserved B20 set does not leak into the 9-15 V current (B19:10).
+    EXPECT_EQ(pd::decodePdo(0xe014b0e1, PowerRole::source, 6).object.json["max_current_9v_15v_ma"],
+              3000);
 
     const pd::DecodedPdo reserved = pd::decodePdo(0xf0000000, PowerRole::source, 7);
     EXPECT_EQ(reserved.object.json["type"], "reserved");

@@ -58,6 +58,7 @@ TEST(Request, ProgrammableAndAdjustable)
     EXPECT_FALSE(pps.object.json.contains("giveback"));
     // EPR AVS: position 8, 800 x 25 mV, 100 x 50 mA.
     const pd::DecodedRequest avs = pd::decodeRequest(0x80064064, eprAvs15To48V140W);
+    EXPECT_EQ(avs.line.rfind("Request for PDO 8 (EPR AVS 15.00-48.00 V 140 W)", 0), 0U);
     EXPECT_EQ(avs.object.json["refers_to"], "epr_avs");
     EXPECT_EQ(avs.object.json["output_voltage_mv"], 20000);
     EXPECT_EQ(avs.object.json["operating_current_ma"], 5000);
@@ -94,6 +95,8 @@ TEST(Request, AskingMoreThanOfferedWithoutCapabilityMismatch)
     EXPECT_EQ(pd::decodeRequest(0x800f0064, eprAvs15To48V140W).overreach.size(), 1U);
     // SPR AVS 20 V at 3 A, past the 2.25 A it offers from 15 to 20 V.
     EXPECT_EQ(pd::decodeRequest(0x6006403c, sprAvs3A2A25).overreach.size(), 1U);
+    // Exactly 15 V at 3 A is still within the 9-15 V range's 3 A.
+    EXPECT_TRUE(pd::decodeRequest(0x6004b03c, sprAvs3A2A25).overreach.empty());
 
     const pd::DecodedProperty property = pd::decodeRequestObject(0x40096258, fixed20V5A);
     EXPECT_EQ(property.notes.size(), 2U);

@@ -98,6 +98,11 @@ TEST(Vdm, StructuredHeaderAndItsVdos)
     EXPECT_EQ(ack.json["header"]["version_minor"], 1);
     // Command 17 under another SVID is that SVID's own; 7 is reserved.
     EXPECT_EQ(pd::decodeVdm({0x2eb98011}, nullptr).json["header"]["command_name"], "svid_specific");
+    EXPECT_EQ(pd::decodeVdm({0x2eb98010}, nullptr).json["header"]["command_name"], "svid_specific");
+    // DisplayPort Status Update (16) carries a DisplayPort status like Attention.
+    const pd::DecodedProperty update = pd::decodeVdm({0xff01a110, 0x9a}, nullptr);
+    EXPECT_EQ(update.json["header"]["command_name"], "dp_status_update");
+    EXPECT_NE(update.lines.at(1).find("(DisplayPort status: "), std::string::npos);
     EXPECT_EQ(pd::decodeVdm({0xff008007}, nullptr).json["header"]["command_name"], "reserved");
     // Version major 10 is reserved.
     const pd::DecodedProperty version = pd::decodeVdm({0xff00c001}, nullptr);
