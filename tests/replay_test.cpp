@@ -94,8 +94,8 @@ TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
         EXPECT_EQ(run.status, 2) << error.arguments;
         EXPECT_EQ(run.out, "") << error.arguments;
         // One line, not the whole help.
-        EXPECT_EQ(run.err, "portprobe-replay: " + error.problem +
-                               " (try portprobe-replay --help)\n")
+        EXPECT_EQ(run.err,
+                  "portprobe-replay: " + error.problem + " (try portprobe-replay --help)\n")
             << error.arguments;
     }
 }

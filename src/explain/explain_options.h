@@ -22,9 +22,10 @@ struct ExplainOptions {
     std::string problem; // what is wrong, with a usage error
 
     bool json = false;
-    std::optional<std::string> usbIdsPath;   // --usb-ids FILE
-    std::optional<std::string> reportPath;   // --report FILE ("-": standard input)
-    std::vector<SnapshotArgument> snapshots; // SNAPSHOT [-p PLANE SNAPSHOT]... ("-": standard input)
+    std::optional<std::string> usbIdsPath; // --usb-ids FILE
+    std::optional<std::string> reportPath; // --report FILE ("-": standard input)
+    // SNAPSHOT [-p PLANE SNAPSHOT]... ("-": standard input)
+    std::vector<SnapshotArgument> snapshots;
 };
 
 // Reads [--json] [--usb-ids FILE] (--report FILE | SNAPSHOT [-p PLANE

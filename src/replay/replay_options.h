@@ -12,7 +12,7 @@ using SnapshotArgument = cli::SnapshotArgument;
 struct ReplayOptions {
     enum class Action { report, help, version, usageError };
     Action action = Action::report;
-    std::string problem; // what is wrong with a usage error
+    std::string problem;                     // what is wrong with a usage error
     std::vector<SnapshotArgument> snapshots; // none: the built-in sample
 };
 

@@ -55,8 +55,8 @@ TEST(ExplainOptionsTest, ReadsAReportFromAFileOrStandardInput)
 
 TEST(ExplainOptionsTest, ValuesFollowASpaceOrAnEqualsSignAndTheLastOneGiven)
 {
-    ExplainOptions options = parse({"--usb-ids=a", "--report", "r1", "--json", "--usb-ids", "b",
-                                    "--report=r2=x", "--json"});
+    ExplainOptions options = parse(
+        {"--usb-ids=a", "--report", "r1", "--json", "--usb-ids", "b", "--report=r2=x", "--json"});
     ASSERT_EQ(options.action, ExplainOptions::Action::explain) << options.problem;
     EXPECT_EQ(options.usbIdsPath.value_or(""), "b");
     EXPECT_EQ(options.reportPath.value_or(""), "r2=x");

@@ -122,8 +122,8 @@ TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
 {
     // The sample's report piped in tells the sample's story, with the notes
     // on what a report cannot hold.
-    std::string command = std::string("'") + PORTPROBE_BINARY + "' 2>/dev/null | '" + PORTPROBE_EXPLAIN_BINARY +
-                          "' --usb-ids '" + usbIds + "' --report -";
+    std::string command = std::string("'") + PORTPROBE_BINARY + "' 2>/dev/null | '" +
+                          PORTPROBE_EXPLAIN_BINARY + "' --usb-ids '" + usbIds + "' --report -";
     std::string text = testing_support::commandOutput(command);
     EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
     EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;

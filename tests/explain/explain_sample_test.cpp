@@ -134,8 +134,7 @@ TEST_F(ExplainSampleTest, ABooleanWhereObjectsBelongShowsAsTheReportShowsIt)
     standin::setProperty(entry("AppleHPMARMSPMI"), "SourceCapabilities",
                          standin::makeBoolean(true));
     const Explanation explanation = explainWalk(registryWalk());
-    const explain::PropertyExplanation &property =
-        explanation.controllers.at(0).properties.at(0);
+    const explain::PropertyExplanation &property = explanation.controllers.at(0).properties.at(0);
     ASSERT_EQ(property.lines.size(), 1U);
     EXPECT_EQ(property.lines[0], "<type 21>");
     EXPECT_NE(report().find(">>> SourceCapabilities: " + property.lines[0] + "\n"),
