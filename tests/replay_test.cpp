@@ -74,7 +74,7 @@ TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
     ReplayRun help = replay("-h");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
-    EXPECT_EQ(help.out.rfind("usage: portprobe-replay SNAPSHOT [-p PLANE SNAPSHOT]...\n", 0), 0u)
+    EXPECT_EQ(help.out.rfind("usage: portprobe-replay [SNAPSHOT] [-p PLANE SNAPSHOT]...\n", 0), 0u)
         << help.out;
     EXPECT_EQ(replay("--help").out, help.out);
 
@@ -82,19 +82,66 @@ TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
         std::string arguments;
         std::string problem;
     } errors[] = {
-        {"", "no snapshot given"},
         {"-x '" + service + "'", "unknown option -x"},
+        {"--help=yes", "--help takes no value"},
         {"'" + service + "' -p", "-p needs a plane and a snapshot"},
         {"'" + service + "' -p IOPower", "-p needs a plane and a snapshot"},
         {"-p '' '" + power + "'", "-p needs a plane name"},
+        {"- -p IOPower -", "standard input (-) is named twice; it can be read only once"},
     };
     for (const auto &error : errors) {
         ReplayRun run = replay(error.arguments);
         EXPECT_EQ(run.status, 2) << error.arguments;
         EXPECT_EQ(run.out, "") << error.arguments;
-        EXPECT_EQ(run.err, "portprobe-replay: " + error.problem + "\n" + help.out)
+        // One line, not the whole help.
+        EXPECT_EQ(run.err,
+                  "portprobe-replay: " + error.problem + " (try portprobe-replay --help)\n")
             << error.arguments;
     }
+}
+
+TEST(ReplayTest, ReadsStandardInputAndSaysWhatElseItShows)
+{
+    const std::string sampleNotice =
+        "portprobe-replay: note: this is the built-in sample registry, not this machine's; for "
+        "a Mac's, capture it there with 'ioreg -a -l > service.plist' and run "
+        "'portprobe-replay service.plist'\n";
+    const std::string both = std::string(serviceWalk) +
+                             "  [IOPowerConnection] IOPowerConnection\n"
+                             "    [AppleHPMDeviceHALType3] HAL@C\n"
+                             "      >>> PowerRole: \"Sink\"\n" +
+                             interest;
+    const struct {
+        std::string arguments;
+        std::string out; // empty: the built-in sample's report
+        std::string err;
+    } cases[] = {
+        {"- <'" + service + "'", std::string(serviceWalk) + interest, ""},
+        {"'" + service + "' -p IOPower - <'" + power + "'", both, ""},
+        {"", "", sampleNotice},
+        // A plane that is not walked is read, and said to be left out.
+        {"'" + service + "' -p IOpower '" + power + "' -p IOpower '" + power + "'",
+         std::string(serviceWalk) + interest,
+         "portprobe-replay: warning: -p IOpower: portprobe-replay reads only the IOService and "
+         "IOPower planes; IOpower is not shown\n"},
+        {"-p Bogus - <'" + service + "'", "",
+         "portprobe-replay: warning: -p Bogus: portprobe-replay reads only the IOService and "
+         "IOPower planes; Bogus is not shown\n"},
+    };
+    const std::string sampleReport = replay("'" PORTPROBE_SAMPLE "'").out;
+    for (const auto &c : cases) {
+        ReplayRun run = replay(c.arguments);
+        EXPECT_EQ(run.status, 0) << c.arguments;
+        EXPECT_EQ(run.err, c.err) << c.arguments;
+        if (c.out.empty() && c.arguments.empty()) {
+            EXPECT_EQ(run.out, sampleReport);
+        } else if (!c.out.empty()) {
+            EXPECT_EQ(run.out, c.out) << c.arguments;
+        }
+    }
+    ReplayRun bad = replay("- </dev/null");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err.rfind("portprobe-replay: standard input: ", 0), 0U) << bad.err;
 }
 
 TEST(ReplayTest, VersionPrintsTheNameAndVersionWhereverItStands)

@@ -9,8 +9,10 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "app/output_status.h"
+#include "cli/command_line.h"
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
 #include "explain/input/input_file.h"
@@ -22,6 +24,8 @@
 #include "portprobe_version.h"
 
 #ifdef PORTPROBE_STANDIN
+#include "cli/snapshot_input.h"
+#include "platform/standin/snapshot/sample_notice.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #endif
 
@@ -42,6 +46,8 @@ int refuse(const std::string &what, const std::string &problem)
     return badInput;
 }
 
+void say(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }
+
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
 bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
@@ -50,8 +56,8 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
 #ifdef PORTPROBE_STANDIN
     snapshot::SnapshotLoader loader;
     for (const explain::SnapshotArgument &snapshot : options.snapshots) {
-        if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
-            what = snapshot.path;
+        if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
+            what = explain::inputName(snapshot.path);
             problem = *error;
             return false;
         }
@@ -73,6 +79,25 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
     return true;
 }
 
+// Says on standard error what a reader could take for something else: the
+// built-in sample shown as if it were this machine's registry, and a plane
+// named that is not read.
+void noteWhatIsRead(const explain::ExplainOptions &options)
+{
+#ifdef PORTPROBE_STANDIN
+    if (options.snapshots.empty()) {
+        say(snapshot::builtInSampleNotice(programName, programName));
+    }
+#endif
+    std::vector<std::string> planes;
+    for (const explain::SnapshotArgument &snapshot : options.snapshots) {
+        planes.push_back(snapshot.plane);
+    }
+    for (const std::string &plane : cli::unreadPlanes(planes, explain::explainPlanes)) {
+        say(cli::unreadPlaneWarning(programName, plane, explain::explainPlanes));
+    }
+}
+
 int explainInput(const explain::ExplainOptions &options)
 {
     explain::UsbIdsLoad usbIds = explain::loadUsbIds(options.usbIdsPath);
@@ -87,12 +112,13 @@ int explainInput(const explain::ExplainOptions &options)
     if (options.reportPath) {
         std::string text;
         std::string error;
+        const std::string reportName = explain::inputName(*options.reportPath);
         if (!explain::readInputFile(*options.reportPath, text, error)) {
-            return refuse(*options.reportPath, error);
+            return refuse(reportName, error);
         }
         auto parse = explain::parseReport(text);
         if (auto *error = std::get_if<explain::ReportParseError>(&parse)) {
-            return refuse(*options.reportPath + ":" + std::to_string(error->line), error->message);
+            return refuse(reportName + ":" + std::to_string(error->line), error->message);
         }
         walk = std::move(std::get<explain::RegistryWalk>(parse));
     } else {
@@ -102,11 +128,21 @@ int explainInput(const explain::ExplainOptions &options)
             return refuse(what, problem);
         }
         walk = explain::readRegistryWalk(kIOMainPortDefault);
+        noteWhatIsRead(options);
     }
 
     const explain::UsbIds &ids = usbIds.ids;
+    bool vendorsAsked = false;
     explain::Explanation explanation =
-        explain::explainWalk(walk, [&ids](std::uint16_t vendor) { return ids.vendorName(vendor); });
+        explain::explainWalk(walk, [&ids, &vendorsAsked](std::uint16_t vendor) {
+            vendorsAsked = true;
+            return ids.vendorName(vendor);
+        });
+    if (vendorsAsked && usbIds.path.empty()) {
+        say(std::string(programName) + ": note: vendor names are left out: no usb.ids list was "
+                                       "found where the system's packages put it; install one "
+                                       "(Debian: usb.ids) or give --usb-ids FILE");
+    }
     std::string out = options.json ? explain::explanationJson(explanation)
                                    : explain::explanationText(explanation);
     errno = 0;
@@ -130,7 +166,7 @@ int run(int argc, char *argv[])
         printf("%s %s\n", programName, PORTPROBE_VERSION);
         return finishOutput(programName);
     case explain::ExplainOptions::Action::usageError:
-        fprintf(stderr, "%s: %s\n%s", programName, options.problem.c_str(), explain::explainUsage);
+        say(cli::usageErrorLine(programName, options.problem));
         return badInput;
     case explain::ExplainOptions::Action::explain: break;
     }

@@ -1,9 +1,10 @@
 #include "explain/explain_options.h"
 
-#include <cstring>
 #include <utility>
 
 namespace explain {
+
+const std::vector<std::string> explainPlanes = {"IOService", "IOPort"};
 
 const char *const explainUsage =
     "usage: portprobe-explain [--json] [--usb-ids FILE] [SNAPSHOT [-p PLANE SNAPSHOT]...]\n"
@@ -13,77 +14,66 @@ const char *const explainUsage =
     "controllers mean: what each partner offers and was asked for, the partner's\n"
     "and the cable's identity, roles, alternate modes and DisplayPort state, with\n"
     "notes on anything contradictory. It reads the registry, registry snapshots\n"
-    "(as portprobe-replay does) or, with --report, a portprobe report.\n"
+    "(as portprobe-replay does; '-' is standard input) or, with --report, a\n"
+    "portprobe report. Without either it reads the built-in sample registry where\n"
+    "there is no registry of the system's.\n"
     "\n"
     "Options:\n"
     "  --json             print a JSON document instead of text\n"
     "  --usb-ids FILE     take vendor names from FILE (usb.ids format); by default\n"
     "                     from the first usb.ids found in the usual places\n"
     "  --report FILE      explain the portprobe report in FILE ('-': standard input)\n"
-    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE\n"
+    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService or IOPort)\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n";
 
-namespace {
-
-bool is(const char *argument, const char *option) { return std::strcmp(argument, option) == 0; }
-
-} // namespace
-
 ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snapshotsAllowed)
 {
-    ExplainOptions options;
-    auto usageError = [&options](std::string problem) {
-        options.action = ExplainOptions::Action::usageError;
-        options.problem = std::move(problem);
-        return options;
+    static const std::vector<cli::OptionSpec> table = {
+        {"--help", "-h", 0, ""},
+        {"--version", nullptr, 0, ""},
+        {"--json", nullptr, 0, ""},
+        {"--usb-ids", nullptr, 1, "a file"},
+        {"--report", nullptr, 1, "a file"},
+        {"-p", nullptr, 2, "a plane and a snapshot"},
     };
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const char *argument = argv[i];
-        if (optionsEnded || argument[0] != '-' || is(argument, "-")) {
-            options.snapshots.push_back({argument, ""});
-        } else if (is(argument, "--")) {
-            optionsEnded = true;
-        } else if (is(argument, "-h") || is(argument, "--help")) {
+    const cli::CommandLine line = cli::splitCommandLine(argc, argv, table);
+    ExplainOptions options;
+    std::string problem = line.problem;
+    for (const cli::CommandWord &word : line.words) {
+        if (cli::isOption(word, "--help")) {
             options.action = ExplainOptions::Action::help;
             return options;
-        } else if (is(argument, "--version")) {
+        }
+        if (cli::isOption(word, "--version")) {
             options.action = ExplainOptions::Action::version;
             return options;
-        } else if (is(argument, "--json")) {
+        }
+        if (cli::isOption(word, "--json")) {
             options.json = true;
-        } else if (is(argument, "--usb-ids") || is(argument, "--report")) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                return usageError(std::string(argument) + " needs a file");
-            }
-            std::optional<std::string> &path =
-                is(argument, "--report") ? options.reportPath : options.usbIdsPath;
-            if (path) {
-                return usageError(std::string(argument) + " is given twice");
-            }
-            path = argv[++i];
-        } else if (is(argument, "-p")) {
-            if (i + 2 >= argc) {
-                return usageError("-p needs a plane and a snapshot");
-            }
-            if (argv[i + 1][0] == '\0') {
-                return usageError("-p needs a plane name");
-            }
-            options.snapshots.push_back({argv[i + 2], argv[i + 1]});
-            i += 2;
+        } else if (cli::isOption(word, "--usb-ids")) {
+            options.usbIdsPath = word.values[0];
+        } else if (cli::isOption(word, "--report")) {
+            options.reportPath = word.values[0];
         } else {
-            return usageError(std::string("unknown option ") + argument);
+            std::string snapshotProblem = cli::takeSnapshot(word, options.snapshots);
+            if (!snapshotProblem.empty()) {
+                problem = std::move(snapshotProblem);
+                break;
+            }
         }
     }
-    if (!options.snapshots.empty()) {
+    if (problem.empty() && !options.snapshots.empty()) {
         if (options.reportPath) {
-            return usageError("--report reads a report, not snapshots as well");
+            problem = "--report reads a report, not snapshots as well";
+        } else if (!snapshotsAllowed) {
+            problem = "snapshots are read only where there is no registry of the system's; this "
+                      "build explains the registry, or a report";
         }
-        if (!snapshotsAllowed) {
-            return usageError("snapshots are read only where there is no registry of the "
-                              "system's; this build explains the registry, or a report");
-        }
+    }
+    if (!problem.empty()) {
+        options.action = ExplainOptions::Action::usageError;
+        options.problem = std::move(problem);
     }
     return options;
 }

@@ -6,12 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+
 namespace explain {
 
-struct SnapshotArgument {
-    std::string path;
-    std::string plane; // empty: the snapshot's own planes, or "IOService"
-};
+using SnapshotArgument = cli::SnapshotArgument;
+
+// The planes portprobe-explain reads; a snapshot named for another plane is
+// read but not explained.
+extern const std::vector<std::string> explainPlanes;
 
 struct ExplainOptions {
     enum class Action { explain, help, version, usageError };
@@ -19,13 +22,15 @@ struct ExplainOptions {
     std::string problem; // what is wrong, with a usage error
 
     bool json = false;
-    std::optional<std::string> usbIdsPath;   // --usb-ids FILE
-    std::optional<std::string> reportPath;   // --report FILE ("-": standard input)
-    std::vector<SnapshotArgument> snapshots; // SNAPSHOT [-p PLANE SNAPSHOT]...
+    std::optional<std::string> usbIdsPath; // --usb-ids FILE
+    std::optional<std::string> reportPath; // --report FILE ("-": standard input)
+    // SNAPSHOT [-p PLANE SNAPSHOT]... ("-": standard input)
+    std::vector<SnapshotArgument> snapshots;
 };
 
 // Reads [--json] [--usb-ids FILE] (--report FILE | SNAPSHOT [-p PLANE
-// SNAPSHOT]...), -h/--help and --version, in any order; "--" ends the
+// SNAPSHOT]...), -h/--help and --version, in any order, a value after a space
+// or "="; an option given twice takes its last value; "--" ends the
 // options. snapshotsAllowed is false where there is no snapshot loader (on
 // the system's registry), and snapshot arguments are then a usage error.
 ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snapshotsAllowed);

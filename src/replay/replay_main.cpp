@@ -1,44 +1,89 @@
 // portprobe-replay: the portprobe report of registry snapshots captured on a
-// Mac, read into the stand-in registry. The whole input is checked before
-// anything is printed; bad input gets one line on standard error and status 2.
+// Mac, read into the stand-in registry, or of the built-in sample when none
+// is given. The whole input is checked before anything is printed; bad input
+// gets one line on standard error and status 2.
 #include <cstdio>
+#include <exception>
+#include <string>
 
 #include "app/output_status.h"
 #include "app/report_sections.h"
+#include "cli/command_line.h"
+#include "cli/snapshot_input.h"
+#include "explain/input/input_file.h"
+#include "platform/standin/snapshot/sample_notice.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "portprobe_version.h"
 #include "replay/replay_options.h"
 
 namespace {
 
+const char *const programName = "portprobe-replay";
 const int badInput = 2;
+
+// Reads every snapshot into the registry, or the built-in sample when none
+// is given. Returns false, having said why, when one cannot be read.
+bool loadSnapshots(const ReplayOptions &options)
+{
+    if (options.snapshots.empty()) {
+        if (auto error = snapshot::loadBuiltInSample()) {
+            fprintf(stderr, "%s: built-in sample: %s\n", programName, error->c_str());
+            return false;
+        }
+        fprintf(stderr, "%s\n", snapshot::builtInSampleNotice(programName, programName).c_str());
+        return true;
+    }
+    snapshot::SnapshotLoader loader;
+    for (const SnapshotArgument &snapshot : options.snapshots) {
+        if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
+            fprintf(stderr, "%s: %s: %s\n", programName, explain::inputName(snapshot.path).c_str(),
+                    error->c_str());
+            return false;
+        }
+    }
+    loader.commit();
+    std::vector<std::string> planes;
+    for (const SnapshotArgument &snapshot : options.snapshots) {
+        planes.push_back(snapshot.plane);
+    }
+    for (const std::string &plane : cli::unreadPlanes(planes, replayPlanes)) {
+        fprintf(stderr, "%s\n", cli::unreadPlaneWarning(programName, plane, replayPlanes).c_str());
+    }
+    return true;
+}
+
+int run(int argc, char *argv[])
+{
+    ReplayOptions options = parseReplayOptions(argc, argv);
+    if (options.action == ReplayOptions::Action::help) {
+        fputs(replayUsage, stdout);
+        return finishOutput(programName);
+    }
+    if (options.action == ReplayOptions::Action::version) {
+        fputs("portprobe-replay " PORTPROBE_VERSION "\n", stdout);
+        return finishOutput(programName);
+    }
+    if (options.action == ReplayOptions::Action::usageError) {
+        fprintf(stderr, "%s\n", cli::usageErrorLine(programName, options.problem).c_str());
+        return badInput;
+    }
+    if (!loadSnapshots(options)) {
+        return badInput;
+    }
+    printReport();
+    return finishOutput(programName);
+}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    ReplayOptions options = parseReplayOptions(argc, argv);
-    if (options.action == ReplayOptions::Action::help) {
-        fputs(replayUsage, stdout);
-        return finishOutput("portprobe-replay");
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &error) {
+        // Only exhausted memory can get here, reading a snapshot; say so
+        // rather than abort.
+        fprintf(stderr, "%s: %s\n", programName, error.what());
+        return 1;
     }
-    if (options.action == ReplayOptions::Action::version) {
-        fputs("portprobe-replay " PORTPROBE_VERSION "\n", stdout);
-        return finishOutput("portprobe-replay");
-    }
-    if (options.action == ReplayOptions::Action::usageError) {
-        fprintf(stderr, "portprobe-replay: %s\n%s", options.problem.c_str(), replayUsage);
-        return badInput;
-    }
-
-    snapshot::SnapshotLoader loader;
-    for (const SnapshotArgument &snapshot : options.snapshots) {
-        if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
-            fprintf(stderr, "portprobe-replay: %s: %s\n", snapshot.path.c_str(), error->c_str());
-            return badInput;
-        }
-    }
-    loader.commit();
-    printReport();
-    return finishOutput("portprobe-replay");
 }

@@ -1,61 +1,57 @@
 #include "replay/replay_options.h"
 
-#include <cstring>
+#include "cli/command_line.h"
+
+const std::vector<std::string> replayPlanes = {"IOService", "IOPower"};
 
 const char *const replayUsage =
-    "usage: portprobe-replay SNAPSHOT [-p PLANE SNAPSHOT]...\n"
+    "usage: portprobe-replay [SNAPSHOT] [-p PLANE SNAPSHOT]...\n"
     "\n"
     "Prints the portprobe report of a registry captured on a Mac. A SNAPSHOT is a\n"
-    "property list, XML or binary: a capture of one plane as written by\n"
-    "'ioreg -a -l' (the IOService plane, unless -p names another), or a map from\n"
-    "plane names to each plane's root entries. Captures of several planes of one\n"
-    "machine are reported together:\n"
+    "property list, XML or binary, or '-' for standard input: a capture of one\n"
+    "plane as written by 'ioreg -a -l' (the IOService plane, unless -p names\n"
+    "another), or a map from plane names to each plane's root entries. Captures\n"
+    "of several planes of one machine are reported together:\n"
     "\n"
     "  ioreg -a -l > service.plist\n"
     "  ioreg -a -l -p IOPower > power.plist\n"
     "  portprobe-replay service.plist -p IOPower power.plist\n"
     "\n"
+    "Without a snapshot it reports the built-in sample registry.\n"
+    "\n"
     "Options:\n"
-    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE\n"
+    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService or IOPower)\n"
     "  -h, --help         show this help\n"
     "  --version          show the program's name and version\n";
 
 ReplayOptions parseReplayOptions(int argc, const char *const argv[])
 {
-    ReplayOptions options;
-    auto usageError = [&options](std::string problem) {
-        options.action = ReplayOptions::Action::usageError;
-        options.problem = std::move(problem);
-        return options;
+    static const std::vector<cli::OptionSpec> table = {
+        {"--help", "-h", 0, ""},
+        {"--version", nullptr, 0, ""},
+        {"-p", nullptr, 2, "a plane and a snapshot"},
     };
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const char *argument = argv[i];
-        if (optionsEnded || argument[0] != '-' || std::strcmp(argument, "-") == 0) {
-            options.snapshots.push_back({argument, ""});
-        } else if (std::strcmp(argument, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0) {
+    const cli::CommandLine line = cli::splitCommandLine(argc, argv, table);
+    ReplayOptions options;
+    std::string problem = line.problem;
+    for (const cli::CommandWord &word : line.words) {
+        if (cli::isOption(word, "--help")) {
             options.action = ReplayOptions::Action::help;
             return options;
-        } else if (std::strcmp(argument, "--version") == 0) {
+        }
+        if (cli::isOption(word, "--version")) {
             options.action = ReplayOptions::Action::version;
             return options;
-        } else if (std::strcmp(argument, "-p") == 0) {
-            if (i + 2 >= argc) {
-                return usageError("-p needs a plane and a snapshot");
-            }
-            if (argv[i + 1][0] == '\0') {
-                return usageError("-p needs a plane name");
-            }
-            options.snapshots.push_back({argv[i + 2], argv[i + 1]});
-            i += 2;
-        } else {
-            return usageError(std::string("unknown option ") + argument);
+        }
+        std::string snapshotProblem = cli::takeSnapshot(word, options.snapshots);
+        if (!snapshotProblem.empty()) {
+            problem = std::move(snapshotProblem);
+            break;
         }
     }
-    if (options.snapshots.empty()) {
-        return usageError("no snapshot given");
+    if (!problem.empty()) {
+        options.action = ReplayOptions::Action::usageError;
+        options.problem = problem;
     }
     return options;
 }

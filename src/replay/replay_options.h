@@ -5,20 +5,24 @@
 #include <string>
 #include <vector>
 
-struct SnapshotArgument {
-    std::string path;
-    std::string plane; // empty: the snapshot's own planes, or "IOService"
-};
+#include "cli/command_line.h"
+
+using SnapshotArgument = cli::SnapshotArgument;
 
 struct ReplayOptions {
     enum class Action { report, help, version, usageError };
     Action action = Action::report;
-    std::string problem; // what is wrong with a usage error
-    std::vector<SnapshotArgument> snapshots;
+    std::string problem;                     // what is wrong with a usage error
+    std::vector<SnapshotArgument> snapshots; // none: the built-in sample
 };
 
-// Reads SNAPSHOT [-p PLANE SNAPSHOT]... (a snapshot may also follow -p
-// first), -h, --help and --version; "--" ends the options.
+// The planes the report walks; a snapshot named for another plane is read
+// but not shown.
+extern const std::vector<std::string> replayPlanes;
+
+// Reads [SNAPSHOT] [-p PLANE SNAPSHOT]... (a snapshot may also follow -p
+// first), -h, --help and --version; "--" ends the options and "-" is standard
+// input, which can be read once.
 ReplayOptions parseReplayOptions(int argc, const char *const argv[]);
 
 extern const char *const replayUsage;

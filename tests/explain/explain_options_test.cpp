@@ -53,6 +53,16 @@ TEST(ExplainOptionsTest, ReadsAReportFromAFileOrStandardInput)
     EXPECT_EQ(parse({"--report", "r.txt"}, false).action, ExplainOptions::Action::explain);
 }
 
+TEST(ExplainOptionsTest, ValuesFollowASpaceOrAnEqualsSignAndTheLastOneGiven)
+{
+    ExplainOptions options = parse(
+        {"--usb-ids=a", "--report", "r1", "--json", "--usb-ids", "b", "--report=r2=x", "--json"});
+    ASSERT_EQ(options.action, ExplainOptions::Action::explain) << options.problem;
+    EXPECT_EQ(options.usbIdsPath.value_or(""), "b");
+    EXPECT_EQ(options.reportPath.value_or(""), "r2=x");
+    EXPECT_TRUE(options.json);
+}
+
 TEST(ExplainOptionsTest, HelpAndVersionWinOverEverythingBeforeAProblem)
 {
     EXPECT_EQ(parse({"--json", "-h"}).action, ExplainOptions::Action::help);
@@ -71,7 +81,11 @@ TEST(ExplainOptionsTest, RefusesWhatCannotBeMeant)
         {{"--bogus"}, true, "unknown option --bogus"},
         {{"--usb-ids"}, true, "--usb-ids needs a file"},
         {{"--report", ""}, true, "--report needs a file"},
-        {{"--report", "a", "--report", "b"}, true, "--report is given twice"},
+        {{"--report="}, true, "--report needs a file"},
+        {{"--json=yes"}, true, "--json takes no value"},
+        {{"-", "-p", "IOPort", "-"},
+         true,
+         "standard input (-) is named twice; it can be read only once"},
         {{"-p", "IOPower"}, true, "-p needs a plane and a snapshot"},
         {{"-p", "", "x.plist"}, true, "-p needs a plane name"},
         {{"--report", "r.txt", "s.plist"}, true, "--report reads a report, not snapshots as well"},

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "explain/output/usb_ids.h"
 #include "support/golden_file.h"
 #include "support/process_run.h"
 #include "support/scratch_path.h"
@@ -39,19 +40,21 @@ TEST(ExplainProgramTest, HelpAndVersionGoToStandardOutput)
     EXPECT_EQ(version.out, "portprobe-explain " PORTPROBE_VERSION_TEXT "\n");
 }
 
-TEST(ExplainProgramTest, BadUsageAndBadInputGetOneMessageAndNothingElse)
+TEST(ExplainProgramTest, BadUsageAndBadInputGetOneLineAndNothingElse)
 {
     struct Case {
         std::string arguments;
-        std::string message; // the first line of standard error
+        std::string message; // the whole of standard error
     };
     const std::string report =
         scratchFile("report", "=== Walking from AppleHPMARMSPMI in IOService "
                               "plane ===\n\n[A] a\nnot a report line\n");
     const std::string binary = scratchFile("binary", std::string("\x00\x01", 2));
+    const std::string tryHelp = " (try portprobe-explain --help)";
     const Case cases[] = {
-        {"--bogus", "portprobe-explain: unknown option --bogus"},
-        {"--report", "portprobe-explain: --report needs a file"},
+        {"--bogus", "portprobe-explain: unknown option --bogus" + tryHelp},
+        {"--report", "portprobe-explain: --report needs a file" + tryHelp},
+        {"--json=1", "portprobe-explain: --json takes no value" + tryHelp},
         {"--usb-ids /nonexistent/usb.ids",
          "portprobe-explain: /nonexistent/usb.ids: No such file or directory"},
         {"--usb-ids '" + binary + "'",
@@ -62,22 +65,65 @@ TEST(ExplainProgramTest, BadUsageAndBadInputGetOneMessageAndNothingElse)
          "portprobe-explain: /nonexistent.txt: No such file or directory"},
         {"--usb-ids '" + usbIds + "' --report '" + report + "'",
          "portprobe-explain: " + report + ":4: expected an entry or probe line"},
+        {"--usb-ids '" + usbIds + "' --report - <'" + report + "'",
+         "portprobe-explain: standard input:4: expected an entry or probe line"},
+        {"--usb-ids '" + usbIds + "' - <'" + binary + "'",
+         "portprobe-explain: standard input: holds a zero byte"},
     };
     for (const Case &c : cases) {
         ProcessRun run = explainRun(c.arguments);
         EXPECT_EQ(run.status, 2) << c.arguments;
         EXPECT_EQ(run.out, "") << c.arguments;
-        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.message.substr(0, run.err.find('\n')))
-            << c.arguments;
+        EXPECT_EQ(run.err.substr(0, c.message.size()), c.message) << c.arguments;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     }
+}
+
+TEST(ExplainProgramTest, SaysOnStandardErrorWhatItShowsAndWhatItLeavesOut)
+{
+    const std::string sampleNotice =
+        "portprobe-explain: note: this is the built-in sample registry, not this machine's; for "
+        "a Mac's, capture it there with 'ioreg -a -l > service.plist' and run "
+        "'portprobe-explain service.plist'\n";
+    const std::string sample = PORTPROBE_SAMPLE;
+    const std::string service = PORTPROBE_FIXTURES "/service.plist";
+    const struct {
+        std::string arguments;
+        std::string err;
+    } cases[] = {
+        {"", sampleNotice},
+        {"'" + sample + "'", ""},
+        {"- <'" + sample + "'", ""},
+        {"--report - <'" PORTPROBE_FIXTURES "/../golden/sample-report.txt'", ""},
+        {"-p IOPort '" + service + "' -p IOPower '" + service + "' -p IOPower '" + service + "'",
+         "portprobe-explain: warning: -p IOPower: portprobe-explain reads only the IOService "
+         "and IOPort planes; IOPower is not shown\n"},
+    };
+    for (const auto &c : cases) {
+        ProcessRun run = explainRun("--usb-ids '" + usbIds + "' " + c.arguments);
+        EXPECT_EQ(run.status, 0) << c.arguments;
+        EXPECT_EQ(run.err, c.err) << c.arguments;
+        EXPECT_NE(run.out, "") << c.arguments;
+    }
+    // Without --usb-ids the first list found where the system's packages put
+    // one names the vendors; without any, standard error says they are left
+    // out.
+    bool listFound = false;
+    for (const std::string &path : explain::usualUsbIdsPaths()) {
+        listFound = listFound || std::ifstream(path).good();
+    }
+    ProcessRun plain = explainRun("'" + sample + "'");
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err.find("vendor names are left out") != std::string::npos, !listFound)
+        << plain.err;
 }
 
 TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
 {
     // The sample's report piped in tells the sample's story, with the notes
     // on what a report cannot hold.
-    std::string command = std::string("'") + PORTPROBE_BINARY + "' | '" + PORTPROBE_EXPLAIN_BINARY +
-                          "' --usb-ids '" + usbIds + "' --report -";
+    std::string command = std::string("'") + PORTPROBE_BINARY + "' 2>/dev/null | '" +
+                          PORTPROBE_EXPLAIN_BINARY + "' --usb-ids '" + usbIds + "' --report -";
     std::string text = testing_support::commandOutput(command);
     EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
     EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;
@@ -88,7 +134,8 @@ TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)
 {
     ProcessRun full = explainRun("--usb-ids '" + usbIds + "'", ">/dev/full");
     EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.err, "portprobe-explain: write error: No space left on device\n");
+    EXPECT_EQ(full.err.substr(full.err.find('\n') + 1),
+              "portprobe-explain: write error: No space left on device\n");
 }
 
 } // namespace

@@ -205,8 +205,8 @@ TEST(PortNotes, EachNamesItsEntryAndKey)
     const explain::Explanation explanation = explainEntries(entries);
     const explain::ControllerExplanation &controllerExplanation = explanation.controllers.at(0);
     const std::vector<std::string> expected = {
-        std::string("Port-USB-C@1 PDRevision: a real number; its fraction is not in the report, ") +
-            "which shows 3 (0x3)",
+        std::string("Port-USB-C@1 PDRevision: a real number; portprobe's report shows it as ") +
+            "3 (0x3), without its fraction",
         std::string("CC RequestDataObject: asks an operating current of 6.00 A, more than the ") +
             "maximum current 3.00 A its PDO offers without capability mismatch set",
         std::string("CC/SOP SourceCapabilities: PDO 1 is Fixed 9.00 V 3.00 A, not the fixed 5 V ") +

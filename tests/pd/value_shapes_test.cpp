@@ -2,6 +2,8 @@
 // shows them, and what a report cannot hold.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "walk_builder.h"
 
 namespace {
@@ -141,9 +143,47 @@ TEST(ObjectShapes, RevisionDataOrNumber)
 
     const PropertyExplanation fraction = explained("PDRevision", real(3.1));
     EXPECT_EQ(fraction.decoded, 3.1);
-    EXPECT_TRUE(hasNoteContaining(fraction, "not in the report"));
+    EXPECT_EQ(fraction.notes, std::vector<std::string>{"a real number; portprobe's report shows "
+                                                       "it as 3 (0x3), without its fraction"});
 
     EXPECT_TRUE(hasNoteContaining(explained("PDRevision", bytes({3, 0})), "not decoded"));
+}
+
+TEST(ObjectShapes, ANumberOutsideTheRevisionsIsNotDecodedAsOne)
+{
+    PropertyValue hugeReal = real(0); // converted as the report converts it
+    hugeReal.real = -1e300;
+    hugeReal.integer = INT64_MIN;
+    const struct {
+        PropertyValue value;
+        const char *line;
+        const char *note;
+    } cases[] = {
+        {number(INT64_MIN), "-9223372036854775808 (0x8000000000000000)",
+         "not decoded: -9223372036854775808 is not a PD revision, which runs from 1 to 3"},
+        {number(0), "0 (0x0)", "not decoded: 0 is not a PD revision, which runs from 1 to 3"},
+        {number(4), "4 (0x4)", "not decoded: 4 is not a PD revision, which runs from 1 to 3"},
+        {hugeReal, "-9223372036854775808 (0x8000000000000000)",
+         "not decoded: -1e+300 is not a PD revision, which runs from 1 to 3"},
+        {real(0.5), "0 (0x0)", "not decoded: 0.5 is not a PD revision, which runs from 1 to 3"},
+    };
+    for (const auto &c : cases) {
+        const PropertyExplanation revision = explained("PDRevision", c.value);
+        EXPECT_EQ(revision.lines, std::vector<std::string>{c.line});
+        EXPECT_EQ(revision.decoded, c.line);
+        EXPECT_EQ(revision.notes, std::vector<std::string>{c.note});
+    }
+}
+
+TEST(PlainValues, ARealFromTheRegistryIsNotSaidToComeFromAReport)
+{
+    // No report was read: the note says what a report would show, not that
+    // something is missing from one.
+    const PropertyExplanation list = explained("SourceCapabilities", real(0x0002d12c + 0.5));
+    for (const std::string &note : list.notes) {
+        EXPECT_EQ(note.find("not in the report"), std::string::npos) << note;
+    }
+    EXPECT_TRUE(hasNoteContaining(list, "portprobe's report shows for it (184620)"));
 }
 
 TEST(PlainValues, AsThemselvesOrAsTheReportShowsThem)

@@ -62,6 +62,7 @@ test_level=$(packages_of --test)
 all=$(packages_of --all)
 name="each level holds what it must"
 if has "$build" cmake && has "$build" libplist-dev && has "$build" nlohmann-json3-dev &&
+  has "$build" usb.ids &&
   ! has "$build" libgtest-dev && has "$test_level" libgtest-dev && has "$all" clang &&
   has "$all" valgrind && has "$all" libbenchmark-dev; then ok "$name"; else failed "$name"; fi
 name="each level adds to the one before"

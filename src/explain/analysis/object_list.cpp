@@ -52,9 +52,9 @@ ObjectList notAList(std::string why)
 void noteReal(const PropertyValue &value, ObjectList &list)
 {
     if (value.kind == PropertyValue::Kind::real) {
-        list.missing.push_back("a real number, read as the report converts it (" +
-                               std::to_string(value.integer) +
-                               "); its fraction is not in the report");
+        list.missing.push_back("a real number, read as the whole number portprobe's report "
+                               "shows for it (" +
+                               std::to_string(value.integer) + ")");
     }
 }
 

@@ -155,8 +155,18 @@ void explainObjects(PropertyExplanation &property, const PropertyValue &value,
     }
     if (kind == "revision") {
         if (value.kind == PropertyValue::Kind::integer || value.kind == PropertyValue::Kind::real) {
-            property.decoded = plainJson(value);
             const bool whole = value.kind == PropertyValue::Kind::integer;
+            // Revisions 1.0 to 3.x; anything else (a negative number, one
+            // made of a huge real) is no revision at all.
+            const bool revision = whole ? value.integer >= 1 && value.integer <= 3
+                                        : value.real >= 1.0 && value.real < 4.0;
+            if (!revision) {
+                showAsReport(property, value,
+                             (whole ? std::to_string(value.integer) : plainWords(value)) +
+                                 " is not a PD revision, which runs from 1 to 3");
+                return;
+            }
+            property.decoded = plainJson(value);
             property.lines.push_back("PD revision " +
                                      (whole ? std::to_string(value.integer) : plainWords(value)));
             for (std::string &limit : reportLimits(value)) {

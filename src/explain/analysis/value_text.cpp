@@ -123,8 +123,9 @@ std::vector<std::string> reportLimits(const PropertyValue &value)
         break;
     }
     case PropertyValue::Kind::real:
-        limits.push_back("a real number; its fraction is not in the report, which shows " +
-                         numberText(value.integer));
+        // Only the registry holds reals: a report shows them as whole numbers.
+        limits.push_back("a real number; portprobe's report shows it as " +
+                         numberText(value.integer) + ", without its fraction");
         break;
     case PropertyValue::Kind::string:
         if (value.text.size() > reportStringBytes) {

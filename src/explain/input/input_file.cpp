@@ -41,4 +41,6 @@ bool readInputFile(const std::string &path, std::string &text, std::string &erro
     return read;
 }
 
+std::string inputName(const std::string &path) { return path == "-" ? "standard input" : path; }
+
 } // namespace explain

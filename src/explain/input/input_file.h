@@ -10,6 +10,9 @@ namespace explain {
 // system's words, as "No such file or directory") when it cannot.
 bool readInputFile(const std::string &path, std::string &text, std::string &error);
 
+// How messages name an input: the path, or "standard input" for "-".
+std::string inputName(const std::string &path);
+
 } // namespace explain
 
 #endif

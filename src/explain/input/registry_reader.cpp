@@ -167,6 +167,8 @@ PropertyValue readValue(CFTypeRef value, Place place)
         PropertyValue result;
         result.kind = PropertyValue::Kind::boolean;
         result.boolean = CFBooleanGetValue(static_cast<CFBooleanRef>(value)) != 0;
+        // Kept for the places that show the value as the report does.
+        result.typeId = type;
         return result;
     }
     if (type == CFDictionaryGetTypeID()) {
