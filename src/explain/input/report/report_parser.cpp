@@ -1,12 +1,69 @@
 #include "explain/input/report/report_parser.h"
 
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "explain/input/report/report_lines.h"
 #include "explain/input/report/report_reader.h"
 
 namespace explain {
+namespace {
+
+using Parsed = std::variant<RegistryWalk, ReportParseError>;
+
+Parsed readLines(report_reading::ReportLines lines)
+{
+    if (lines.lines.empty()) {
+        return ReportParseError{1, "the report holds only blank lines"};
+    }
+    report_reading::ReportReader reader(std::move(lines));
+    try {
+        return reader.read();
+    } catch (const report_reading::LineError &error) {
+        return ReportParseError{error.line, error.message};
+    } catch (const std::bad_alloc &) {
+        return ReportParseError{reader.lineNumber(), "not enough memory to read the report"};
+    }
+}
+
+// Tabs where the report has spaces: a leading tab may stand for one level
+// (2 spaces), 4 spaces or a terminal's 8. The report is read with each; the
+// one width with which it reads is taken. With none, the error is that of the
+// reading that went furthest; with more than one, the report is refused.
+Parsed readWithTabs(std::string_view input)
+{
+    std::optional<RegistryWalk> read;
+    std::optional<unsigned> readWidth;
+    std::optional<ReportParseError> furthest;
+    for (const unsigned width : {2U, 4U, 8U}) {
+        auto lines = report_reading::readReportLines(input, width);
+        if (auto *error = std::get_if<ReportParseError>(&lines)) {
+            return std::move(*error);
+        }
+        Parsed parsed = readLines(std::move(std::get<report_reading::ReportLines>(lines)));
+        if (auto *error = std::get_if<ReportParseError>(&parsed)) {
+            if (!furthest || error->line > furthest->line) {
+                furthest = std::move(*error);
+            }
+        } else if (read) {
+            return ReportParseError{1, "the report's lines begin with tabs where it has spaces, "
+                                       "and it reads with a tab as " +
+                                           std::to_string(*readWidth) + " and as " +
+                                           std::to_string(width) +
+                                           " spaces: replace the tabs with the spaces meant"};
+        } else {
+            read = std::get<RegistryWalk>(std::move(parsed));
+            readWidth = width;
+        }
+    }
+    if (read) {
+        return std::move(*read);
+    }
+    return std::move(*furthest);
+}
+
+} // namespace
 
 std::variant<RegistryWalk, ReportParseError> parseReport(std::string_view input)
 {
@@ -15,18 +72,10 @@ std::variant<RegistryWalk, ReportParseError> parseReport(std::string_view input)
         if (auto *error = std::get_if<ReportParseError>(&lines)) {
             return std::move(*error);
         }
-        if (std::get<report_reading::ReportLines>(lines).lines.empty()) {
-            return ReportParseError{1, "the report holds only blank lines"};
+        if (std::get<report_reading::ReportLines>(lines).leadingTabs) {
+            return readWithTabs(input);
         }
-        report_reading::ReportReader reader(
-            std::move(std::get<report_reading::ReportLines>(lines)));
-        try {
-            return reader.read();
-        } catch (const report_reading::LineError &error) {
-            return ReportParseError{error.line, error.message};
-        } catch (const std::bad_alloc &) {
-            return ReportParseError{reader.lineNumber(), "not enough memory to read the report"};
-        }
+        return readLines(std::move(std::get<report_reading::ReportLines>(lines)));
     } catch (const std::bad_alloc &) {
         return ReportParseError{1, "not enough memory to read the report"};
     }

@@ -1,6 +1,7 @@
 #include "explain/input/report/report_reader.h"
 
 #include "explain/input/report/report_format.h"
+#include "explain/input/report/report_line_shape.h"
 #include "explain/input/report/report_values.h"
 #include "explain/input/report/report_view.h"
 
@@ -38,9 +39,24 @@ std::size_t ReportReader::lineNumber() const
                                     : (text_.lines.empty() ? 1 : text_.lines.back().number);
 }
 
+// The message names what was expected, then shows the line, and the likely
+// cause when the line looks damaged by pasting.
 void ReportReader::fail(const std::string &message) const
 {
-    throw LineError{lineNumber(), message};
+    std::string full = message;
+    if (!atEnd()) {
+        const ReportLine &current = text_.lines[at_];
+        const bool saysNot = message.find(", not ") != std::string::npos;
+        full += (startsWith(message, "expected") && !saysNot ? ", not " : "; the line reads ") +
+                excerptOf(current.text);
+        for (const auto &[number, cause] : text_.causes) {
+            if (number == current.number) {
+                full += "; " + cause;
+                break;
+            }
+        }
+    }
+    throw LineError{lineNumber(), full};
 }
 
 // Where the input stops before the report's end: after the first
@@ -50,6 +66,27 @@ void ReportReader::ended(const std::string &where)
 {
     const std::size_t last = text_.lines.back().number;
     note("the report ends at line " + std::to_string(last) + ", " + where);
+    throw InputEnded{};
+}
+
+// Whether the current line is text after the report rather than a line of
+// it: it lacks the prefix the report's lines have, or reads as no report line.
+bool ReportReader::textFollows() const
+{
+    return !atEnd() && (text_.lines[at_].outside ||
+                        (shapeOf(line()) == LineShape::none && !startsWith(line(), "===")));
+}
+
+// The report stops before the current line, which is text after it.
+void ReportReader::endsBefore(const std::string &where)
+{
+    std::size_t last = at_;
+    while (last > 0 && isBlank(text_.lines[last - 1].text)) {
+        --last;
+    }
+    note("the report ends at line " +
+         std::to_string(last > 0 ? text_.lines[last - 1].number : lineNumber()) + ", " + where +
+         "; the text after it, from line " + std::to_string(lineNumber()) + ", is left out");
     throw InputEnded{};
 }
 
@@ -110,6 +147,9 @@ void ReportReader::expectSectionBreak(std::string_view header, const char *secti
     if (atEnd()) {
         ended("before its " + std::string(section) + " section; its first section is whole");
     }
+    if (textFollows()) {
+        endsBefore("before its " + std::string(section) + " section; its first section is whole");
+    }
     if (!isBlank(line())) {
         // One empty line inside a walk, where a report has none.
         --at_;
@@ -118,6 +158,9 @@ void ReportReader::expectSectionBreak(std::string_view header, const char *secti
     ++at_;
     if (atEnd()) {
         ended("before its " + std::string(section) + " section; its first section is whole");
+    }
+    if (line() != header && textFollows()) {
+        endsBefore("before its " + std::string(section) + " section; its first section is whole");
     }
     if (line() != header) {
         fail("expected the " + std::string(section) + " section's header " + quoted(header));
@@ -128,6 +171,9 @@ void ReportReader::expectSectionBreak(std::string_view header, const char *secti
 void ReportReader::readInterestLines()
 {
     while (!atEnd()) {
+        if (textFollows()) {
+            endsBefore("its last section whole");
+        }
         readInterestLine(generalInterest);
         if (atEnd()) {
             ended("in its notification section, between the two lines of one service; its "

@@ -64,6 +64,8 @@ private:
 
     // Sections (report_reader.cpp).
     [[noreturn]] void ended(const std::string &where);
+    bool textFollows() const;
+    [[noreturn]] void endsBefore(const std::string &where);
     void endedInFirstSection();
     void readSections();
     void expectEmpty(const std::string &what);

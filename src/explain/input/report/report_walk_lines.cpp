@@ -15,6 +15,21 @@ void ReportReader::readWalk(Section section)
     std::vector<WalkedEntry> &entries = section == Section::service ? walk_.entries : checked_;
     std::vector<std::string> path;
     while (!atEnd() && !isBlank(line())) {
+        if (text_.lines[at_].outside) {
+            // Where the lines that have the report's quoting prefix or
+            // indentation stop, so does the report.
+            if (entries.empty()) {
+                fail("expected the " +
+                     std::string(startsWith(text_.decoration, ">") ? "quoting prefix "
+                                                                   : "indentation ") +
+                     excerptOf(text_.decoration) + " that the report's first line has");
+            }
+            endsBefore(section == Section::service
+                           ? "within its first section, where the lines with the report's "
+                             "prefix stop: entries after that line, if the registry had any, are "
+                             "not in the report"
+                           : "within its IOPower section; its first section is whole");
+        }
         const std::string_view text = line();
         const std::size_t spaces = leadingSpaces(text);
         const std::string_view rest = text.substr(spaces);

@@ -1,0 +1,130 @@
+#include "explain/input/report/report_unwrap.h"
+
+#include <algorithm>
+
+#include "explain/input/report/report_line_shape.h"
+
+namespace explain::report_reading {
+namespace {
+
+enum class Cut { unknown, atWidth, atSpace };
+
+std::size_t charactersIn(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+    }));
+}
+
+std::size_t firstWordWidth(std::string_view text)
+{
+    return charactersIn(text.substr(0, text.find(' ')));
+}
+
+struct Joining {
+    std::vector<ReportLine> lines;
+    std::vector<std::pair<std::size_t, std::string>> causes;
+    std::size_t joins = 0;
+    std::size_t firstJoin = 0;
+    bool sawCutAtWidth = false; // a join that only a cut at the width explains
+    bool sawCutAtSpace = false;
+    bool sawAmbiguous = false;
+};
+
+// One pass over the lines, joining what is certain; an ambiguous join is
+// made the preferred way, or not at all.
+Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut preferred,
+                  std::deque<std::string> &rebuilt)
+{
+    Joining out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ReportLine &line = lines[i];
+        if (out.lines.empty() || isBlank(line.text) || isBlank(out.lines.back().text) ||
+            shapeOf(line.text) == LineShape::whole ||
+            shapeOf(out.lines.back().text) == LineShape::none) {
+            out.lines.push_back(line);
+            continue;
+        }
+        ReportLine &head = out.lines.back();
+        const bool headEndsWithSpace = head.text.back() == ' ';
+        const std::string atWidth = std::string(head.text) + std::string(line.text);
+        const std::string atSpace =
+            headEndsWithSpace ? atWidth : std::string(head.text) + " " + std::string(line.text);
+        const bool wordWouldNotFit =
+            head.width + (headEndsWithSpace ? 0 : 1) + firstWordWidth(line.text) > width;
+        const bool fitsAtWidth = head.width == width && shapeOf(atWidth) != LineShape::none;
+        const bool fitsAtSpace = wordWouldNotFit && shapeOf(atSpace) != LineShape::none;
+        const std::string cause = "line " + std::to_string(line.number) +
+                                  " looks like the end of line " +
+                                  std::to_string(lines[i - 1].number) + " (wrapped at " +
+                                  std::to_string(width) + " columns?)";
+        const std::string *joined = nullptr;
+        if (fitsAtWidth && fitsAtSpace && atWidth != atSpace) {
+            out.sawAmbiguous = true;
+            joined = preferred == Cut::atWidth   ? &atWidth
+                     : preferred == Cut::atSpace ? &atSpace
+                                                 : nullptr;
+            if (!joined) {
+                const std::string both =
+                    cause + ", but it reads both with and without a space where it was cut";
+                out.causes.emplace_back(head.number, both);
+                out.causes.emplace_back(line.number, both);
+            }
+        } else if (fitsAtWidth) {
+            joined = &atWidth;
+            out.sawCutAtWidth = out.sawCutAtWidth || atWidth != atSpace;
+        } else if (fitsAtSpace) {
+            joined = &atSpace;
+            out.sawCutAtSpace = true;
+        } else if ((head.width == width || wordWouldNotFit) &&
+                   shapeOf(line.text) == LineShape::none) {
+            out.causes.emplace_back(head.number, cause);
+            out.causes.emplace_back(line.number, cause);
+        }
+        if (!joined) {
+            out.lines.push_back(line);
+            continue;
+        }
+        rebuilt.push_back(*joined);
+        head.text = rebuilt.back();
+        head.width = line.width;
+        out.firstJoin = out.joins == 0 ? lines[i - 1].number : out.firstJoin;
+        ++out.joins;
+    }
+    return out;
+}
+
+} // namespace
+
+void joinWrappedLines(ReportLines &report)
+{
+    const bool anyCut =
+        std::any_of(report.lines.begin(), report.lines.end(),
+                    [](const ReportLine &line) { return shapeOf(line.text) != LineShape::whole; });
+    if (!anyCut) {
+        return;
+    }
+    std::size_t width = 0;
+    for (const ReportLine &line : report.lines) {
+        width = std::max(width, line.width);
+    }
+    Joining joining = joinLines(report.lines, width, Cut::unknown, report.rebuilt);
+    if (joining.sawAmbiguous && joining.sawCutAtWidth != joining.sawCutAtSpace) {
+        joining = joinLines(report.lines, width,
+                            joining.sawCutAtWidth ? Cut::atWidth : Cut::atSpace, report.rebuilt);
+    }
+    if (joining.joins == 0) {
+        report.causes = std::move(joining.causes);
+        return;
+    }
+    report.lines = std::move(joining.lines);
+    report.causes = std::move(joining.causes);
+    report.notes.push_back(
+        std::to_string(joining.joins) + " line" + (joining.joins == 1 ? " was" : "s were") +
+        " cut at " + std::to_string(width) +
+        " columns, as a mail client wraps long lines, and read joined to the line before (the "
+        "first at line " +
+        std::to_string(joining.firstJoin) + ")");
+}
+
+} // namespace explain::report_reading
