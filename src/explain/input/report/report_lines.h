@@ -25,6 +25,9 @@ struct ReportLine {
     // first line has: text written after the report, unless a line of it
     // was wrapped.
     bool outside = false;
+    // The line looks like the rest of the line before, cut by a mail client
+    // where a space may or may not have stood: it is no line of its own.
+    bool cutAmbiguously = false;
 };
 
 struct ReportLines {

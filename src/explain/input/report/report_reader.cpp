@@ -171,6 +171,17 @@ void ReportReader::expectSectionBreak(std::string_view header, const char *secti
 void ReportReader::readInterestLines()
 {
     while (!atEnd()) {
+        // Text after the report, maybe past blank lines.
+        std::size_t next = at_;
+        while (!atEnd(next) && isBlank(text_.lines[next].text)) {
+            ++next;
+        }
+        if (next != at_ && !atEnd(next)) {
+            std::swap(next, at_);
+            if (!textFollows()) {
+                at_ = next;
+            }
+        }
         if (textFollows()) {
             endsBefore("its last section whole");
         }

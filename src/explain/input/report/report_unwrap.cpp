@@ -9,6 +9,10 @@ namespace {
 
 enum class Cut { unknown, atWidth, atSpace };
 
+// Mail clients wrap at 72 to 80 columns, a few wider; a report's own lines
+// run to 344.
+const std::size_t widestWrap = 160;
+
 std::size_t charactersIn(std::string_view text)
 {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -83,6 +87,7 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
         }
         if (!joined) {
             out.lines.push_back(line);
+            out.lines.back().cutAmbiguously = fitsAtWidth && fitsAtSpace;
             continue;
         }
         rebuilt.push_back(*joined);
@@ -108,17 +113,19 @@ void joinWrappedLines(ReportLines &report)
     for (const ReportLine &line : report.lines) {
         width = std::max(width, line.width);
     }
+    if (width > widestWrap) {
+        return; // no mail client's width: the report's own long lines stand
+    }
     Joining joining = joinLines(report.lines, width, Cut::unknown, report.rebuilt);
     if (joining.sawAmbiguous && joining.sawCutAtWidth != joining.sawCutAtSpace) {
         joining = joinLines(report.lines, width,
                             joining.sawCutAtWidth ? Cut::atWidth : Cut::atSpace, report.rebuilt);
     }
-    if (joining.joins == 0) {
-        report.causes = std::move(joining.causes);
-        return;
-    }
     report.lines = std::move(joining.lines);
     report.causes = std::move(joining.causes);
+    if (joining.joins == 0) {
+        return;
+    }
     report.notes.push_back(
         std::to_string(joining.joins) + " line" + (joining.joins == 1 ? " was" : "s were") +
         " cut at " + std::to_string(width) +

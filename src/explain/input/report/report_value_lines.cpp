@@ -169,6 +169,11 @@ std::optional<PropertyValue> ReportReader::readString(const WalkedEntry &entry,
                 }
                 return std::nullopt;
             }
+            if (text_.lines[index].cutAmbiguously) {
+                at_ = index;
+                fail("expected the string value of " + quoted(key) +
+                     " to go on without a line feed");
+            }
             text = text_.lines[index].text;
             content += '\n';
         }
