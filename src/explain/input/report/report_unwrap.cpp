@@ -33,6 +33,7 @@ struct Joining {
     bool sawCutAtWidth = false; // a join that only a cut at the width explains
     bool sawCutAtSpace = false;
     bool sawAmbiguous = false;
+    std::size_t headsAtWidth = 0; // of joins and ambiguous pairs
 };
 
 // One pass over the lines, joining what is certain; an ambiguous join is
@@ -43,6 +44,14 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
     Joining out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const ReportLine &line = lines[i];
+        if (!out.lines.empty() && isBlank(line.text) && out.lines.back().width == width &&
+            !isBlank(out.lines.back().text) && i + 1 < lines.size() &&
+            !isBlank(lines[i + 1].text)) {
+            // A line's trailing space, cut off at the width onto a line of
+            // its own: the report has no blank line there.
+            ++out.headsAtWidth;
+            continue;
+        }
         if (out.lines.empty() || isBlank(line.text) || isBlank(out.lines.back().text) ||
             shapeOf(line.text) == LineShape::whole ||
             shapeOf(out.lines.back().text) == LineShape::none) {
@@ -54,8 +63,9 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
         const std::string atWidth = std::string(head.text) + std::string(line.text);
         const std::string atSpace =
             headEndsWithSpace ? atWidth : std::string(head.text) + " " + std::string(line.text);
-        const bool wordWouldNotFit =
-            head.width + (headEndsWithSpace ? 0 : 1) + firstWordWidth(line.text) > width;
+        // The next word (and, where the client keeps the space at the end of
+        // the line, the space after it) would not have fitted.
+        const bool wordWouldNotFit = head.width + 1 + firstWordWidth(line.text) > width;
         const bool fitsAtWidth = head.width == width && shapeOf(atWidth) != LineShape::none;
         const bool fitsAtSpace = wordWouldNotFit && shapeOf(atSpace) != LineShape::none;
         const std::string cause = "line " + std::to_string(line.number) +
@@ -63,6 +73,7 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
                                   std::to_string(lines[i - 1].number) + " (wrapped at " +
                                   std::to_string(width) + " columns?)";
         const std::string *joined = nullptr;
+        out.headsAtWidth += head.width == width && (fitsAtWidth || fitsAtSpace) ? 1 : 0;
         if (fitsAtWidth && fitsAtSpace && atWidth != atSpace) {
             out.sawAmbiguous = true;
             joined = preferred == Cut::atWidth   ? &atWidth
@@ -117,9 +128,17 @@ void joinWrappedLines(ReportLines &report)
         return; // no mail client's width: the report's own long lines stand
     }
     Joining joining = joinLines(report.lines, width, Cut::unknown, report.rebuilt);
-    if (joining.sawAmbiguous && joining.sawCutAtWidth != joining.sawCutAtSpace) {
-        joining = joinLines(report.lines, width,
-                            joining.sawCutAtWidth ? Cut::atWidth : Cut::atSpace, report.rebuilt);
+    // How this client cuts: as the certain joins tell, or at the width when
+    // every line it cut (two at least) is as wide as the width, which
+    // cutting at spaces would make only by chance.
+    Cut preferred = Cut::unknown;
+    if (joining.sawCutAtWidth != joining.sawCutAtSpace) {
+        preferred = joining.sawCutAtWidth ? Cut::atWidth : Cut::atSpace;
+    } else if (!joining.sawCutAtSpace && joining.headsAtWidth >= 2) {
+        preferred = Cut::atWidth;
+    }
+    if (joining.sawAmbiguous && preferred != Cut::unknown) {
+        joining = joinLines(report.lines, width, preferred, report.rebuilt);
     }
     report.lines = std::move(joining.lines);
     report.causes = std::move(joining.causes);
