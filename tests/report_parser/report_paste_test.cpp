@@ -38,19 +38,23 @@ std::string eachLine(const std::string &text, const std::function<std::string(st
     return out;
 }
 
-// A mail client's wrapping: lines longer than width cut at the last space
-// that keeps the line within width (the space dropped), or at width itself
-// when there is none, or always at width when hard.
-std::string wrapped(const std::string &text, std::size_t width, bool hard)
+enum class Cut { atWidth, atSpace, atSpaceKept };
+
+// A mail client's wrapping: lines longer than width cut at width, or at the
+// last space that keeps the line within width (the space dropped, or kept at
+// the line's end), or at width when there is none.
+std::string wrapped(const std::string &text, std::size_t width, Cut how)
 {
     return eachLine(text, [&](std::string line) {
         std::string out;
         while (line.size() > width) {
-            std::size_t cut = hard ? std::string::npos : line.rfind(' ', width);
+            std::size_t cut = how == Cut::atWidth
+                                  ? std::string::npos
+                                  : line.rfind(' ', how == Cut::atSpace ? width : width - 1);
             const bool atSpace = cut != std::string::npos && cut > 0;
-            cut = atSpace ? cut : width;
-            out += line.substr(0, cut) + "\n";
-            line = line.substr(atSpace ? cut + 1 : cut);
+            const std::size_t kept = atSpace ? cut + (how == Cut::atSpaceKept ? 1 : 0) : width;
+            out += line.substr(0, kept) + "\n";
+            line = line.substr(atSpace ? cut + 1 : width);
         }
         return out + line + "\n";
     });
@@ -121,11 +125,13 @@ TEST_F(ReportPaste, EachDamageIsUndoneAndSaidOnce)
          "each tab is read as reaching the next multiple of 8 columns"},
         {"a tab for each level", withTabs(sample_, 2),
          "each tab is read as reaching the next multiple of 2 columns"},
-        {"wrapped at 72 columns, at spaces", wrapped(sample_, 72, false),
+        {"wrapped at 72 columns, at spaces", wrapped(sample_, 72, Cut::atSpace),
          "lines were cut at 72 columns, as a mail client wraps long lines"},
-        {"wrapped at 76 columns, at spaces", wrapped(sample_, 76, false),
+        {"wrapped at 76 columns, at spaces kept", wrapped(sample_, 76, Cut::atSpaceKept),
          "lines were cut at 76 columns"},
-        {"cut at 72 columns", wrapped(sample_, 72, true), "lines were cut at 72 columns"},
+        {"cut at 91 columns, a trailing space onto its own line",
+         wrapped(sample_, 91, Cut::atWidth), "lines were cut at 91 columns"},
+        {"cut at 72 columns", wrapped(sample_, 72, Cut::atWidth), "lines were cut at 72 columns"},
         {"quoted, then wrapped at 78",
          wrapped(eachLine(sample_, [](const std::string &line) { return "> " + line + "\n"; }), 78,
                  false),

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "explain/input/report/report_format.h"
 #include "explain/input/report/report_line_shape.h"
 
 namespace explain::report_reading {
@@ -25,6 +26,13 @@ std::size_t firstWordWidth(std::string_view text)
     return charactersIn(text.substr(0, text.find(' ')));
 }
 
+// A section's header, or its saying that there is nothing in it: the lines
+// that a report follows with a blank line of its own.
+bool endsWithBlankLine(std::string_view line)
+{
+    return line.substr(0, 4) == "=== " || line == report_format::noControllers;
+}
+
 struct Joining {
     std::vector<ReportLine> lines;
     std::vector<std::pair<std::size_t, std::string>> causes;
@@ -45,7 +53,8 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const ReportLine &line = lines[i];
         if (!out.lines.empty() && isBlank(line.text) && out.lines.back().width == width &&
-            !isBlank(out.lines.back().text) && i + 1 < lines.size() &&
+            !isBlank(out.lines.back().text) && !endsWithBlankLine(out.lines.back().text) &&
+            i + 1 < lines.size() &&
             !isBlank(lines[i + 1].text)) {
             // A line's trailing space, cut off at the width onto a line of
             // its own: the report has no blank line there.
