@@ -134,7 +134,7 @@ TEST_F(ReportPaste, EachDamageIsUndoneAndSaidOnce)
         {"cut at 72 columns", wrapped(sample_, 72, Cut::atWidth), "lines were cut at 72 columns"},
         {"quoted, then wrapped at 78",
          wrapped(eachLine(sample_, [](const std::string &line) { return "> " + line + "\n"; }), 78,
-                 false),
+                 Cut::atSpace),
          "lines were cut at 78 columns"},
     };
     for (const Damage &damage : damages) {
