@@ -61,7 +61,8 @@ TEST(ExplainProgramTest, BadUsageAndBadInputGetOneMessageAndNothingElse)
         {"--usb-ids '" + usbIds + "' --report /nonexistent.txt",
          "portprobe-explain: /nonexistent.txt: No such file or directory"},
         {"--usb-ids '" + usbIds + "' --report '" + report + "'",
-         "portprobe-explain: " + report + ":4: expected an entry or probe line"},
+         "portprobe-explain: " + report +
+             ":4: expected an entry or probe line, not \"not a report line\""},
     };
     for (const Case &c : cases) {
         ProcessRun run = explainRun(c.arguments);
