@@ -54,8 +54,7 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
         const ReportLine &line = lines[i];
         if (!out.lines.empty() && isBlank(line.text) && out.lines.back().width == width &&
             !isBlank(out.lines.back().text) && !endsWithBlankLine(out.lines.back().text) &&
-            i + 1 < lines.size() &&
-            !isBlank(lines[i + 1].text)) {
+            i + 1 < lines.size() && !isBlank(lines[i + 1].text)) {
             // A line's trailing space, cut off at the width onto a line of
             // its own: the report has no blank line there.
             ++out.headsAtWidth;
