@@ -14,6 +14,11 @@ enum class Cut { unknown, atWidth, atSpace };
 // run to 344.
 const std::size_t widestWrap = 160;
 
+// No report line is longer (an entry line with both annotations at their
+// limits, deepest down, is about 800 bytes): joining stops there, which also
+// keeps the joining linear in the input.
+const std::size_t longestJoin = 1024;
+
 std::size_t charactersIn(std::string_view text)
 {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -67,6 +72,10 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
             continue;
         }
         ReportLine &head = out.lines.back();
+        if (head.text.size() + line.text.size() + 1 > longestJoin) {
+            out.lines.push_back(line);
+            continue;
+        }
         const bool headEndsWithSpace = head.text.back() == ' ';
         const std::string atWidth = std::string(head.text) + std::string(line.text);
         const std::string atSpace =
