@@ -195,6 +195,17 @@ TEST_F(ReportPaste, AWrappedLineThatCannotBeJoinedForCertainNamesTheCause)
         << error.message;
 }
 
+TEST_F(ReportPaste, TabsThatReadWithTwoWidthsAreRefused)
+{
+    auto error = errorOf(wholeReport("[A] A\n  [B] B\n    [C] C\n      [D] D\n        [E] E\n"
+                                     "\t[F] F\n"));
+    EXPECT_EQ(error.line, 8u);
+    EXPECT_NE(error.message.find("it reads with a tab as 2 and as 4 spaces: replace the tabs "
+                                 "with the spaces meant; the line reads \"\\t[F] F\""),
+              std::string::npos)
+        << error.message;
+}
+
 TEST_F(ReportPaste, TextAfterTheReportIsNoErrorButInsideItIs)
 {
     // Where a quoted paste's quoting stops, the report stops.

@@ -214,7 +214,8 @@ std::variant<ReportLines, ReportParseError> readReportLines(std::string_view inp
             line.outside = true;
         }
         if (auto expanded = withTabsExpanded(line.text, tabWidth == 0 ? 1 : tabWidth)) {
-            result.leadingTabs = true;
+            result.firstLeadingTab =
+                result.firstLeadingTab == 0 ? line.number : result.firstLeadingTab;
             if (tabWidth != 0) {
                 result.rebuilt.push_back(std::move(*expanded));
                 line.text = result.rebuilt.back();

@@ -38,8 +38,9 @@ struct ReportLines {
     std::vector<std::string> notes;
     // The quoting prefix and indentation every line of the report has.
     std::string decoration;
-    // Some line starts with a tab, whose width is for the reader to decide.
-    bool leadingTabs = false;
+    // The first line that starts with a tab, whose width is for the reader
+    // to decide (0: none does).
+    std::size_t firstLeadingTab = 0;
     // For some line numbers, the likely cause of an error on that line.
     std::vector<std::pair<std::size_t, std::string>> causes;
     // The texts of lines that were rebuilt; never moved once added.

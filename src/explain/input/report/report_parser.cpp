@@ -1,5 +1,6 @@
 #include "explain/input/report/report_parser.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -11,6 +12,17 @@ namespace explain {
 namespace {
 
 using Parsed = std::variant<RegistryWalk, ReportParseError>;
+
+// Line number (1-based) of input, as it stands there.
+std::string_view lineOf(std::string_view input, std::size_t number)
+{
+    std::size_t start = 0;
+    for (std::size_t at = 1; at < number && start < input.size(); ++at) {
+        start = std::min(input.find('\n', start), input.size() - 1) + 1;
+    }
+    const std::string_view rest = input.substr(start);
+    return rest.substr(0, rest.find('\n'));
+}
 
 Parsed readLines(report_reading::ReportLines lines)
 {
@@ -31,7 +43,7 @@ Parsed readLines(report_reading::ReportLines lines)
 // (2 spaces), 4 spaces or a terminal's 8. The report is read with each; the
 // one width with which it reads is taken. With none, the error is that of the
 // reading that went furthest; with more than one, the report is refused.
-Parsed readWithTabs(std::string_view input)
+Parsed readWithTabs(std::string_view input, std::size_t firstTabLine)
 {
     std::optional<RegistryWalk> read;
     std::optional<unsigned> readWidth;
@@ -47,11 +59,13 @@ Parsed readWithTabs(std::string_view input)
                 furthest = std::move(*error);
             }
         } else if (read) {
-            return ReportParseError{1, "the report's lines begin with tabs where it has spaces, "
-                                       "and it reads with a tab as " +
-                                           std::to_string(*readWidth) + " and as " +
-                                           std::to_string(width) +
-                                           " spaces: replace the tabs with the spaces meant"};
+            return ReportParseError{
+                firstTabLine,
+                "the report's lines begin with tabs where it has spaces, "
+                "and it reads with a tab as " +
+                    std::to_string(*readWidth) + " and as " + std::to_string(width) +
+                    " spaces: replace the tabs with the spaces meant; the line reads " +
+                    report_reading::excerptOf(lineOf(input, firstTabLine))};
         } else {
             read = std::get<RegistryWalk>(std::move(parsed));
             readWidth = width;
@@ -72,8 +86,8 @@ std::variant<RegistryWalk, ReportParseError> parseReport(std::string_view input)
         if (auto *error = std::get_if<ReportParseError>(&lines)) {
             return std::move(*error);
         }
-        if (std::get<report_reading::ReportLines>(lines).leadingTabs) {
-            return readWithTabs(input);
+        if (const std::size_t tab = std::get<report_reading::ReportLines>(lines).firstLeadingTab) {
+            return readWithTabs(input, tab);
         }
         return readLines(std::move(std::get<report_reading::ReportLines>(lines)));
     } catch (const std::bad_alloc &) {
