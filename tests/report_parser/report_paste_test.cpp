@@ -197,6 +197,11 @@ TEST_F(ReportPaste, AWrappedLineThatCannotBeJoinedForCertainNamesTheCause)
 
 TEST_F(ReportPaste, TabsThatReadWithTwoWidthsAreRefused)
 {
+    // A report that reads with its tabs as they are keeps them.
+    auto walk = walkOf(wholeReport("[A] A\n  >>> MessageLog: \"one\n\ttwo\"\n"));
+    ASSERT_EQ(walk.entries.size(), 1u);
+    EXPECT_EQ(walk.entries[0].properties[0].second.text, "one\n\ttwo");
+
     auto error = errorOf(wholeReport("[A] A\n  [B] B\n    [C] C\n      [D] D\n        [E] E\n"
                                      "\t[F] F\n"));
     EXPECT_EQ(error.line, 8u);

@@ -39,15 +39,17 @@ Parsed readLines(report_reading::ReportLines lines)
     }
 }
 
-// Tabs where the report has spaces: a leading tab may stand for one level
-// (2 spaces), 4 spaces or a terminal's 8. The report is read with each; the
-// one width with which it reads is taken. With none, the error is that of the
-// reading that went furthest; with more than one, the report is refused.
-Parsed readWithTabs(std::string_view input, std::size_t firstTabLine)
+// Tabs where the report has spaces, in a report that does not read with its
+// tabs as they are (a string's text may hold them): a leading tab may stand
+// for one level (2 spaces), 4 spaces or a terminal's 8. The report is read
+// with each; the one width with which it reads is taken. With none, the error
+// is that of the reading that went furthest, the reading as it is included;
+// with more than one, the report is refused.
+Parsed readWithTabs(std::string_view input, std::size_t firstTabLine, ReportParseError asItIs)
 {
     std::optional<RegistryWalk> read;
     std::optional<unsigned> readWidth;
-    std::optional<ReportParseError> furthest;
+    std::optional<ReportParseError> furthest = std::move(asItIs);
     for (const unsigned width : {2U, 4U, 8U}) {
         auto lines = report_reading::readReportLines(input, width);
         if (auto *error = std::get_if<ReportParseError>(&lines)) {
@@ -86,10 +88,12 @@ std::variant<RegistryWalk, ReportParseError> parseReport(std::string_view input)
         if (auto *error = std::get_if<ReportParseError>(&lines)) {
             return std::move(*error);
         }
-        if (const std::size_t tab = std::get<report_reading::ReportLines>(lines).firstLeadingTab) {
-            return readWithTabs(input, tab);
+        const std::size_t tab = std::get<report_reading::ReportLines>(lines).firstLeadingTab;
+        Parsed parsed = readLines(std::move(std::get<report_reading::ReportLines>(lines)));
+        if (auto *error = std::get_if<ReportParseError>(&parsed); error && tab != 0) {
+            return readWithTabs(input, tab, std::move(*error));
         }
-        return readLines(std::move(std::get<report_reading::ReportLines>(lines)));
+        return parsed;
     } catch (const std::bad_alloc &) {
         return ReportParseError{1, "not enough memory to read the report"};
     }
