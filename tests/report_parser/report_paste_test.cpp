@@ -126,16 +126,16 @@ TEST_F(ReportPaste, EachDamageIsUndoneAndSaidOnce)
         {"a tab for each level", withTabs(sample_, 2),
          "each tab is read as reaching the next multiple of 2 columns"},
         {"wrapped at 72 columns, at spaces", wrapped(sample_, 72, Cut::atSpace),
-         "lines were cut at 72 columns, as a mail client wraps long lines"},
+         "wrapped at 72 columns, as a mail client wraps long lines"},
         {"wrapped at 76 columns, at spaces kept", wrapped(sample_, 76, Cut::atSpaceKept),
-         "lines were cut at 76 columns"},
+         "wrapped at 76 columns"},
         {"cut at 91 columns, a trailing space onto its own line",
-         wrapped(sample_, 91, Cut::atWidth), "lines were cut at 91 columns"},
-        {"cut at 72 columns", wrapped(sample_, 72, Cut::atWidth), "lines were cut at 72 columns"},
+         wrapped(sample_, 91, Cut::atWidth), "wrapped at 91 columns"},
+        {"cut at 72 columns", wrapped(sample_, 72, Cut::atWidth), "wrapped at 72 columns"},
         {"quoted, then wrapped at 78",
          wrapped(eachLine(sample_, [](const std::string &line) { return "> " + line + "\n"; }), 78,
                  Cut::atSpace),
-         "lines were cut at 78 columns"},
+         "wrapped at 78 columns"},
     };
     for (const Damage &damage : damages) {
         auto walk = walkOf(damage.text);

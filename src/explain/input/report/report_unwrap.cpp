@@ -163,11 +163,11 @@ void joinWrappedLines(ReportLines &report)
         return;
     }
     report.notes.push_back(
-        std::to_string(joining.joins) + " line" + (joining.joins == 1 ? " was" : "s were") +
-        " cut at " + std::to_string(width) +
-        " columns, as a mail client wraps long lines, and read joined to the line before (the "
-        "first at line " +
-        std::to_string(joining.firstJoin) + ")");
+        "the report was wrapped at " + std::to_string(width) +
+        " columns, as a mail client wraps long lines: " + std::to_string(joining.joins) +
+        (joining.joins == 1 ? " line end that was moved onto a line of its own is"
+                            : " line ends that were moved onto lines of their own are") +
+        " read joined back, the first to line " + std::to_string(joining.firstJoin));
 }
 
 } // namespace explain::report_reading
