@@ -64,9 +64,11 @@ TEST(ExplainProgramTest, BadUsageAndBadInputGetOneLineAndNothingElse)
         {"--usb-ids '" + usbIds + "' --report /nonexistent.txt",
          "portprobe-explain: /nonexistent.txt: No such file or directory"},
         {"--usb-ids '" + usbIds + "' --report '" + report + "'",
-         "portprobe-explain: " + report + ":4: expected an entry or probe line"},
+         "portprobe-explain: " + report +
+             ":4: expected an entry or probe line, not \"not a report line\""},
         {"--usb-ids '" + usbIds + "' --report - <'" + report + "'",
-         "portprobe-explain: standard input:4: expected an entry or probe line"},
+         "portprobe-explain: standard input:4: expected an entry or probe line, not \"not a report "
+         "line\""},
         {"--usb-ids '" + usbIds + "' - <'" + binary + "'",
          "portprobe-explain: standard input: holds a zero byte"},
     };

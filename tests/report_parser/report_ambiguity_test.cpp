@@ -11,6 +11,7 @@ namespace {
 using testing_support::errorOf;
 using testing_support::hasNote;
 using testing_support::walkOf;
+using testing_support::whatWasExpected;
 using testing_support::wholeReport;
 
 TEST(ReportAmbiguity, AnnotationsAreTheLastOnTheLine)
@@ -69,8 +70,9 @@ TEST(ReportAmbiguity, AStringThatNeverClosesIsRefusedAtItsLine)
     }
     auto error = errorOf(wholeReport(lines + "  [B] B\n"));
     EXPECT_EQ(error.line, 4u);
-    EXPECT_EQ(error.message, "expected the string value of \"PowerRole\" to close with a quote "
-                             "within the 511 bytes a report shows of a string");
+    EXPECT_EQ(whatWasExpected(error),
+              "expected the string value of \"PowerRole\" to close with a quote "
+              "within the 511 bytes a report shows of a string");
 }
 
 // When no line after it fits, the first closing quote ends the string, and
@@ -80,7 +82,7 @@ TEST(ReportAmbiguity, AStringWithoutAFittingEndClosesAtItsFirstQuote)
     auto error = errorOf(wholeReport("[A] A\n  >>> PowerRole: \"Sink\"\nthanks!\n"
                                      "  [B] B\n"));
     EXPECT_EQ(error.line, 5u);
-    EXPECT_EQ(error.message, "expected an entry or probe line");
+    EXPECT_EQ(whatWasExpected(error), "expected an entry or probe line");
 }
 
 } // namespace

@@ -14,6 +14,7 @@ namespace {
 using testing_support::errorOf;
 using testing_support::hasNote;
 using testing_support::walkOf;
+using testing_support::whatWasExpected;
 using testing_support::wholeReport;
 
 std::string sampleReport()
@@ -78,12 +79,12 @@ TEST_F(ReportInputForms, EmptyOrBlankInputIsRefused)
     for (const char *text : {"", "\xef\xbb\xbf"}) {
         auto error = errorOf(text);
         EXPECT_EQ(error.line, 1u);
-        EXPECT_EQ(error.message, "the report is empty");
+        EXPECT_EQ(whatWasExpected(error), "the report is empty");
     }
     for (const char *text : {"\n  \n\t\r\n", ">>> \n", "> \n>\n"}) {
         auto error = errorOf(text);
         EXPECT_EQ(error.line, 1u);
-        EXPECT_EQ(error.message, "the report holds only blank lines");
+        EXPECT_EQ(whatWasExpected(error), "the report holds only blank lines");
     }
 }
 
@@ -91,11 +92,14 @@ TEST_F(ReportInputForms, TextThatIsNotUtf8IsRefusedNamingTheLine)
 {
     auto error = errorOf(wholeReport(std::string("[A] A\n  >>> PowerRole: \"a\0b\"\n", 28)));
     EXPECT_EQ(error.line, 4u);
-    EXPECT_EQ(error.message, "the report is not text: byte 20 of the line is a zero byte");
+    EXPECT_EQ(error.message, "the report is not text: byte 20 of the line is a zero byte, after "
+                             "\"  >>> PowerRole: \\\"a\"");
     for (const char *bad : {"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82"}) {
         error = errorOf(wholeReport("[A] A\n  [B] name" + std::string(bad) + "\n"));
         EXPECT_EQ(error.line, 4u) << bad;
-        EXPECT_EQ(error.message, "the report is not text: byte 11 of the line is not valid UTF-8");
+        EXPECT_EQ(
+            error.message,
+            "the report is not text: byte 11 of the line is not valid UTF-8, after \"  [B] name\"");
     }
     auto walk = walkOf(wholeReport("[A] \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\n"));
     ASSERT_EQ(walk.entries.size(), 1u);
@@ -141,7 +145,8 @@ TEST_F(ReportInputForms, AQuotingPrefixIsStrippedFromEveryLine)
     quoted.replace(quoted.find("> [AppleHPMARMSPMI]"), 2, "");
     auto error = errorOf(quoted);
     EXPECT_EQ(error.line, 3u);
-    EXPECT_EQ(error.message, "expected the quoting prefix \"> \" that the report's first line has");
+    EXPECT_EQ(whatWasExpected(error),
+              "expected the quoting prefix \"> \" that the report's first line has");
 }
 
 TEST_F(ReportInputForms, AReportCutAfterItsFirstSectionIsReadWhole)

@@ -35,6 +35,13 @@ explain::ReportParseError errorOf(std::string_view report)
     return {0, ""};
 }
 
+std::string whatWasExpected(const explain::ReportParseError &error)
+{
+    const std::string &message = error.message;
+    const std::size_t reads = message.find("; the line reads \"");
+    return message.substr(0, reads != std::string::npos ? reads : message.rfind(", not \""));
+}
+
 bool hasNote(const explain::RegistryWalk &walk, std::string_view text)
 {
     for (const std::string &note : walk.notes) {

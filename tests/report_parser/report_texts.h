@@ -20,6 +20,10 @@ explain::RegistryWalk walkOf(std::string_view report);
 // The error, or a test failure when the report parsed.
 explain::ReportParseError errorOf(std::string_view report);
 
+// The error's message up to the line's text that it shows after what was
+// expected (", not \"...\"" or "; the line reads \"...\"").
+std::string whatWasExpected(const explain::ReportParseError &error);
+
 // Whether any note holds the text.
 bool hasNote(const explain::RegistryWalk &walk, std::string_view text);
 

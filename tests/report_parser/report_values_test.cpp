@@ -15,6 +15,7 @@ using Kind = PropertyValue::Kind;
 using testing_support::errorOf;
 using testing_support::hasNote;
 using testing_support::walkOf;
+using testing_support::whatWasExpected;
 using testing_support::wholeReport;
 
 // The value of one probe line on a controller.
@@ -30,7 +31,7 @@ PropertyValue valueOf(const std::string &probe)
 
 std::string errorMessage(const std::string &probe)
 {
-    return errorOf(wholeReport("[A] A\n  >>> PDRevision: " + probe + "\n")).message;
+    return whatWasExpected(errorOf(wholeReport("[A] A\n  >>> PDRevision: " + probe + "\n")));
 }
 
 TEST(ReportValues, NumbersFromTheirDecimal)
@@ -146,25 +147,28 @@ TEST(ReportValues, DumpsOfAnotherShapeAreRefused)
     EXPECT_EQ(error.line, 4u);
     error = dumpError(dumpOf(counting(17), 17).substr(0, 16 + 48) + "\n" + "        ");
     EXPECT_EQ(error.line, 5u);
-    EXPECT_EQ(error.message, "expected 1 bytes as \"xx \" on this line of the dump of "
-                             "\"SinkCapabilities\", and nothing after them");
+    EXPECT_EQ(whatWasExpected(error), "expected 1 bytes as \"xx \" on this line of the dump of "
+                                      "\"SinkCapabilities\", and nothing after them");
     error = dumpError("<data 17 bytes> " + dumpOf(counting(16), 16).substr(16));
     EXPECT_EQ(error.line, 5u);
-    EXPECT_EQ(error.message, "expected the next line of the dump of \"SinkCapabilities\": 8 "
-                             "spaces and up to 16 bytes as \"xx \"");
+    EXPECT_EQ(whatWasExpected(error),
+              "expected the next line of the dump of \"SinkCapabilities\": 8 "
+              "spaces and up to 16 bytes as \"xx \"");
     error = dumpError("<data 2 bytes> 0a 0b 0c ");
-    EXPECT_EQ(error.message, "expected 2 bytes as \"xx \" on this line of the dump of "
-                             "\"SinkCapabilities\", and nothing after them");
+    EXPECT_EQ(whatWasExpected(error), "expected 2 bytes as \"xx \" on this line of the dump of "
+                                      "\"SinkCapabilities\", and nothing after them");
     error = dumpError("<data 2 bytes> 0A 0B ");
     EXPECT_EQ(error.line, 4u);
     std::string wrongTotal = dumpOf(counting(200), 200);
     wrongTotal.replace(wrongTotal.find("200 total"), 3, "300");
     error = dumpError(wrongTotal);
     EXPECT_EQ(error.line, 11u);
-    EXPECT_EQ(error.message, "expected 16 bytes as \"xx \" on this line of the dump of "
-                             "\"SinkCapabilities\", then \"... (200 total)\", and nothing after "
-                             "them");
-    EXPECT_EQ(dumpError("<data -1 bytes> ").message, "expected \"<data N bytes> \" and the bytes");
+    EXPECT_EQ(whatWasExpected(error),
+              "expected 16 bytes as \"xx \" on this line of the dump of "
+              "\"SinkCapabilities\", then \"... (200 total)\", and nothing after "
+              "them");
+    EXPECT_EQ(whatWasExpected(dumpError("<data -1 bytes> ")),
+              "expected \"<data N bytes> \" and the bytes");
 }
 
 } // namespace

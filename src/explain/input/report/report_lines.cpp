@@ -1,6 +1,10 @@
 #include "explain/input/report/report_lines.h"
 
+#include <algorithm>
 #include <optional>
+
+#include "explain/input/report/report_paste_frame.h"
+#include "explain/input/report/report_unwrap.h"
 
 namespace explain::report_reading {
 namespace {
@@ -65,25 +69,36 @@ std::string_view trimmedRight(std::string_view text)
     return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
 
-// "> ", ">", "> > ", ">>": one or more '>', each with an optional space.
-std::string_view quotingPrefixOf(std::string_view line)
-{
-    std::size_t at = 0;
-    while (at < line.size() && line[at] == '>') {
-        ++at;
-        if (at < line.size() && line[at] == ' ') {
-            ++at;
-        }
-    }
-    return line.substr(0, at);
-}
-
 bool isBlankOrReturns(std::string_view line)
 {
     return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::size_t charactersIn(std::string_view text)
+{
+    std::size_t count = 0;
+    for (char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xc0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+// The line with its leading tabs as spaces, to tab stops every width
+// columns; nothing when it has no leading tab.
+std::optional<std::string> withTabsExpanded(std::string_view text, unsigned width)
+{
+    const std::size_t end = std::min(text.find_first_not_of(" \t"), text.size());
+    if (text.substr(0, end).find('\t') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        column = text[i] == '\t' ? (column / width + 1) * width : column + 1;
+    }
+    return std::string(column, ' ') + std::string(text.substr(end));
+}
 
 } // namespace
 
@@ -92,7 +107,42 @@ bool isBlank(std::string_view line)
     return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-std::variant<ReportLines, ReportParseError> readReportLines(std::string_view input)
+std::string excerptOf(std::string_view line)
+{
+    const std::size_t shown = 40;
+    std::string out = "\"";
+    std::size_t characters = 0;
+    std::size_t at = 0;
+    for (; at < line.size() && characters < shown; ++at) {
+        const auto c = static_cast<unsigned char>(line[at]);
+        if ((c & 0xc0) != 0x80) {
+            ++characters;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c < 0x20 || c == 0x7f) {
+            const char *digits = "0123456789abcdef";
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xf];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    // The rest of a character that was begun.
+    while (at < line.size() && (static_cast<unsigned char>(line[at]) & 0xc0) == 0x80) {
+        out += line[at++];
+    }
+    return out + (at < line.size() ? "...\"" : "\"");
+}
+
+std::variant<ReportLines, ReportParseError> readReportLines(std::string_view input,
+                                                            unsigned tabWidth)
 {
     ReportLines result;
     if (startsWith(input, byteOrderMark)) {
@@ -101,7 +151,6 @@ std::variant<ReportLines, ReportParseError> readReportLines(std::string_view inp
     if (input.empty()) {
         return ReportParseError{1, "the report is empty"};
     }
-    result.lastLineWhole = input.back() == '\n';
 
     std::vector<ReportLine> raw;
     std::size_t start = 0;
@@ -113,19 +162,19 @@ std::variant<ReportLines, ReportParseError> readReportLines(std::string_view inp
         std::string_view text = input.substr(start, end - start);
         bool isZero = false;
         if (auto bad = firstBadByte(text, isZero)) {
-            return ReportParseError{raw.size() + 1,
-                                    "the report is not text: byte " + std::to_string(*bad + 1) +
-                                        " of the line is " +
-                                        (isZero ? "a zero byte" : "not valid UTF-8")};
+            return ReportParseError{
+                raw.size() + 1,
+                "the report is not text: byte " + std::to_string(*bad + 1) + " of the line is " +
+                    (isZero ? "a zero byte" : "not valid UTF-8") +
+                    (*bad > 0 ? ", after " + excerptOf(text.substr(0, *bad)) : std::string())};
         }
         raw.push_back(ReportLine{raw.size() + 1, text});
         start = end + 1;
     }
 
-    // Line ends are taken from the report's first line, which never ends in
-    // a carriage return of its own; a text of later lines may.
-    // The first line with text, past any quoting prefix: quoted empty lines
-    // (">") may come before it.
+    // Line ends are taken from the first line with text, which in a report
+    // never ends in a carriage return of its own; a text of later lines may.
+    // Quoted empty lines (">") may come before it.
     std::size_t first = 0;
     while (first < raw.size() &&
            isBlankOrReturns(raw[first].text.substr(quotingPrefixOf(raw[first].text).size()))) {
@@ -141,36 +190,50 @@ std::variant<ReportLines, ReportParseError> readReportLines(std::string_view inp
             }
         }
     }
-
-    // A quoting prefix is recognised on the first line, whose text a report
-    // begins with "=" and never with '>', and must then be on every line;
-    // quoted empty lines may have lost the prefix's trailing space.
-    const std::string_view prefix = quotingPrefixOf(raw[first].text);
-    if (!prefix.empty()) {
-        const std::string_view bare = trimmedRight(prefix);
-        for (std::size_t i = first; i < raw.size(); ++i) {
-            std::string_view &text = raw[i].text;
-            if (startsWith(text, prefix)) {
-                text.remove_prefix(prefix.size());
-            } else if (isBlank(text) || trimmedRight(text) == bare) {
-                text = std::string_view();
-            } else {
-                return ReportParseError{raw[i].number, "expected the quoting prefix " +
-                                                           quoted(prefix) +
-                                                           " that the report's first line has"};
-            }
-        }
-        result.notes.push_back("every line of the report is quoted with " + quoted(prefix) +
-                               "; read without it");
+    for (ReportLine &line : raw) {
+        line.width = charactersIn(line.text);
     }
 
-    std::size_t last = raw.size();
-    while (last > first && isBlank(raw[last - 1].text)) {
+    ReportFrame frame = findReportFrame(raw, first);
+    result.notes = std::move(frame.notes);
+    result.decoration = std::string(frame.quoting) + std::string(frame.indentation);
+    const std::string_view bareQuoting = trimmedRight(frame.quoting);
+    std::size_t last = frame.end;
+    while (last > frame.first && isBlank(raw[last - 1].text)) {
         --last;
     }
-    result.lastLineWhole = result.lastLineWhole || last < raw.size();
-    result.lines.assign(raw.begin() + static_cast<std::ptrdiff_t>(first),
-                        raw.begin() + static_cast<std::ptrdiff_t>(last));
+    // The input's last line with a line feed, or one past the report.
+    result.lastLineWhole = input.back() == '\n' || last < raw.size();
+    for (std::size_t i = frame.first; i < last; ++i) {
+        ReportLine line = raw[i];
+        if (startsWith(line.text, result.decoration)) {
+            line.text.remove_prefix(result.decoration.size());
+        } else if (isBlank(line.text) || trimmedRight(line.text) == bareQuoting) {
+            line.text = std::string_view();
+        } else {
+            line.outside = true;
+        }
+        if (auto expanded = withTabsExpanded(line.text, tabWidth == 0 ? 1 : tabWidth)) {
+            result.firstLeadingTab =
+                result.firstLeadingTab == 0 ? line.number : result.firstLeadingTab;
+            if (tabWidth != 0) {
+                result.rebuilt.push_back(std::move(*expanded));
+                line.text = result.rebuilt.back();
+            }
+        }
+        result.lines.push_back(line);
+    }
+    if (!frame.quoting.empty()) {
+        result.notes.push_back("every line of the report is quoted with " + quoted(frame.quoting) +
+                               "; read without it");
+    }
+    if (tabWidth != 0) {
+        result.notes.push_back("the report's lines begin with tabs where it has spaces; each "
+                               "tab is read as reaching the next multiple of " +
+                               std::to_string(tabWidth) +
+                               " columns, the one width at which the report reads");
+    }
+    joinWrappedLines(result);
     return result;
 }
 
