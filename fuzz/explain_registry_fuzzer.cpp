@@ -181,8 +181,9 @@ void checkCapturedValue(const PropertyValue &value, const std::string &where)
 
 bool carries(const explain::CapturedEntry &entry, const char *key)
 {
-    return std::any_of(entry.properties.begin(), entry.properties.end(),
-                       [key](const explain::DictionaryMember &member) { return member.key == key; });
+    return std::any_of(
+        entry.properties.begin(), entry.properties.end(),
+        [key](const explain::DictionaryMember &member) { return member.key == key; });
 }
 
 void checkCapturedEntry(const explain::CapturedEntry &entry, unsigned depth,

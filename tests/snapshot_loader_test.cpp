@@ -401,13 +401,15 @@ using Names = std::vector<std::string>;
 
 TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
 {
-    const std::string port = node("Port", named("Port-USB-C") + id(40) +
-                                              key("IORegistryEntryLocation", str("1")) +
-                                              key("PortNumber", integer("1")));
-    const std::string service = node("HAL", id(30) + children(node("Port", named("Port-USB-C") + id(40) +
-                                                           key("IORegistryEntryLocation", str("9")))));
+    const std::string port =
+        node("Port", named("Port-USB-C") + id(40) + key("IORegistryEntryLocation", str("1")) +
+                         key("PortNumber", integer("1")));
+    const std::string service =
+        node("HAL", id(30) + children(node("Port", named("Port-USB-C") + id(40) +
+                                                       key("IORegistryEntryLocation", str("9")))));
     snapshot::SnapshotLoader loader;
-    ASSERT_FALSE(loader.add(plist(planes(key("IOPort", list(port)) + key("IOService", list(service))))));
+    ASSERT_FALSE(
+        loader.add(plist(planes(key("IOPort", list(port)) + key("IOService", list(service))))));
     ASSERT_FALSE(loader.add(plist(node("Loose"))));
     loader.commit();
     const standin::Registry &registry = standin::registry();
@@ -443,9 +445,9 @@ TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
 
 TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)
 {
-    const std::string root = node("IORegistryEntry", named("Root") + id(1) +
-                                                         key("IOKitBuildVersion", str("x")) +
-                                                         children(node("Port", id(2)) + node("Port", id(3))));
+    const std::string root =
+        node("IORegistryEntry", named("Root") + id(1) + key("IOKitBuildVersion", str("x")) +
+                                    children(node("Port", id(2)) + node("Port", id(3))));
     struct Case {
         const char *what;
         std::vector<Snapshot> snapshots;
@@ -454,13 +456,27 @@ TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)
         std::size_t rootClassEntries = 1; // the root, and any entry of its class below the top
     };
     const Case cases[] = {
-        {"a plane captured from the root", {{plist(root), "IOPort"}}, "IOPort", {"Port Port", "Port Port"}},
-        {"matched entries alone", {{plist(list(node("A") + node("B"))), ""}}, "IOService", {"A A", "B B"}},
-        {"a map of planes", {{plist(planes(key("IOPower", list(node("C"))))), ""}}, "IOPower", {"C C"}},
-        {"the same entry in two captures", {{plist(node("D", id(4))), ""}, {plist(node("D", id(4))), ""}},
-         "IOService", {"D D"}},
-        {"a root below the top is an entry", {{plist(node("E", children(node("IORegistryEntry", named("Root"))))), ""}},
-         "IOService", {"E E"}, 2},
+        {"a plane captured from the root",
+         {{plist(root), "IOPort"}},
+         "IOPort",
+         {"Port Port", "Port Port"}},
+        {"matched entries alone",
+         {{plist(list(node("A") + node("B"))), ""}},
+         "IOService",
+         {"A A", "B B"}},
+        {"a map of planes",
+         {{plist(planes(key("IOPower", list(node("C"))))), ""}},
+         "IOPower",
+         {"C C"}},
+        {"the same entry in two captures",
+         {{plist(node("D", id(4))), ""}, {plist(node("D", id(4))), ""}},
+         "IOService",
+         {"D D"}},
+        {"a root below the top is an entry",
+         {{plist(node("E", children(node("IORegistryEntry", named("Root"))))), ""}},
+         "IOService",
+         {"E E"},
+         2},
     };
     for (const Case &c : cases) {
         startOver();

@@ -119,9 +119,9 @@ TEST_F(StandinPortCallsTest, ALocationIsGivenPerPlane)
         kern_return_t status;
         const char *text; // what the buffer holds afterwards
     };
-    for (const Case &c : {Case{"IOPort", KERN_SUCCESS, "1"},
-                          Case{"IOService", kIOReturnNotFound, "untouched"},
-                          Case{"NoSuchPlane", kIOReturnBadArgument, "untouched"}}) {
+    for (const Case &c :
+         {Case{"IOPort", KERN_SUCCESS, "1"}, Case{"IOService", kIOReturnNotFound, "untouched"},
+          Case{"NoSuchPlane", kIOReturnBadArgument, "untouched"}}) {
         io_name_t location = "untouched";
         EXPECT_EQ(IORegistryEntryGetLocationInPlane(port, c.plane, location), c.status) << c.plane;
         EXPECT_STREQ(location, c.text) << c.plane;
@@ -264,8 +264,8 @@ TEST_F(StandinPortCallsTest, EachFailableCallFailsAsTheSystemDoes)
          [] {
              io_object_t port = portHandle();
              std::uint64_t id = 7;
-             bool failed = IORegistryEntryGetRegistryEntryID(port, &id) == kIOReturnError &&
-                           id == 7;
+             bool failed =
+                 IORegistryEntryGetRegistryEntryID(port, &id) == kIOReturnError && id == 7;
              IOObjectRelease(port);
              return failed;
          }},

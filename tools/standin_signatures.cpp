@@ -65,9 +65,9 @@ static_assert(std::is_same<decltype(&standin_api::CFSetGetTypeID), CFTypeID (*)(
               "CFSetGetTypeID");
 static_assert(std::is_same<decltype(&standin_api::CFSetGetCount), CFIndex (*)(CFSetRef)>::value,
               "CFSetGetCount");
-static_assert(std::is_same<decltype(&standin_api::CFSetGetValues),
-                           void (*)(CFSetRef, const void **)>::value,
-              "CFSetGetValues");
+static_assert(
+    std::is_same<decltype(&standin_api::CFSetGetValues), void (*)(CFSetRef, const void **)>::value,
+    "CFSetGetValues");
 static_assert(std::is_same<decltype(&standin_api::CFDictionaryGetKeysAndValues),
                            void (*)(CFDictionaryRef, const void **, const void **)>::value,
               "CFDictionaryGetKeysAndValues");

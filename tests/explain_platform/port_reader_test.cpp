@@ -106,11 +106,11 @@ TEST_F(PortReaderTest, APortOfTheIOPortPlaneComesWithItsWholeSubtree)
     standin::addChild(usbC, cc);
 
     PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
-    EXPECT_EQ(outline(capture.ports),
-              (Lines{"Port-USB-C@1 [AppleHPMInterfaceType10]", "  CC [IOPortTransportStateCC]",
-                     "    SOP [IOPortTransportComponentCCUSBPDSOP]",
-                     "  Power In [IOPortFeaturePowerIn]",
-                     "    USB-PD [*] [IOPortFeaturePowerSource]"}));
+    EXPECT_EQ(
+        outline(capture.ports),
+        (Lines{"Port-USB-C@1 [AppleHPMInterfaceType10]", "  CC [IOPortTransportStateCC]",
+               "    SOP [IOPortTransportComponentCCUSBPDSOP]", "  Power In [IOPortFeaturePowerIn]",
+               "    USB-PD [*] [IOPortFeaturePowerSource]"}));
     ASSERT_EQ(capture.ports.size(), 1U);
     EXPECT_EQ(capture.ports[0].registryId, 0x100000010U);
     EXPECT_EQ(capture.ports[0].children[1].children[0].registryId, 0x100000014U);
@@ -136,10 +136,10 @@ TEST_F(PortReaderTest, TheServicePlaneAddsPortsAndEntriesFoundWithoutTheirPort)
     standin::addChild(hal, stray);
 
     PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
-    EXPECT_EQ(outline(capture.ports),
-              (Lines{"Port-USB-C@2 [AppleHPMInterfaceType10]", "  USB3 [IOPortTransportStateUSB3]"}));
-    EXPECT_EQ(outline(capture.loose), (Lines{"CC [IOPortTransportStateCC]",
-                                             "  SOP [IOPortTransportComponentCCUSBPDSOP]"}));
+    EXPECT_EQ(outline(capture.ports), (Lines{"Port-USB-C@2 [AppleHPMInterfaceType10]",
+                                             "  USB3 [IOPortTransportStateUSB3]"}));
+    EXPECT_EQ(outline(capture.loose),
+              (Lines{"CC [IOPortTransportStateCC]", "  SOP [IOPortTransportComponentCCUSBPDSOP]"}));
 }
 
 TEST_F(PortReaderTest, ThePowerManagerIsReadByClassWithoutWhatIsBelowIt)
@@ -147,10 +147,10 @@ TEST_F(PortReaderTest, ThePowerManagerIsReadByClassWithoutWhatIsBelowIt)
     EntryId battery = make("AppleSmartBattery", "AppleSmartBattery", 0x100000050);
     standin::setProperty(
         battery, "PortControllerInfo",
-        makeArray({makeDictionary({{"PortControllerPortPDO",
-                                    makeArray({makeInteger(0x0001912C), makeInteger(-911987396),
-                                               makeInteger(0)})},
-                                   {"PortControllerMaxPower", makeInteger(60000)}})}));
+        makeArray({makeDictionary(
+            {{"PortControllerPortPDO",
+              makeArray({makeInteger(0x0001912C), makeInteger(-911987396), makeInteger(0)})},
+             {"PortControllerMaxPower", makeInteger(60000)}})}));
     standin::setProperty(battery, "ExternalConnected", makeBoolean(true));
     standin::addChild(battery, make("Child", "Child", 0x100000051));
 
@@ -201,11 +201,12 @@ TEST_F(PortReaderTest, EveryKindOfValueIsReadWhole)
         const char *key;
         Kind kind;
     };
-    for (const Case &c : {Case{"Options", Kind::array}, Case{"Active", Kind::boolean},
-                          Case{"Negative", Kind::integer}, Case{"Real", Kind::real},
-                          Case{"Bytes", Kind::data}, Case{"Text", Kind::string},
-                          Case{"Unpaired", Kind::unconvertibleString}, Case{"Date", Kind::other},
-                          Case{"Empty", Kind::dictionary}, Case{"PortTypeDescription", Kind::string}}) {
+    for (const Case &c :
+         {Case{"Options", Kind::array}, Case{"Active", Kind::boolean},
+          Case{"Negative", Kind::integer}, Case{"Real", Kind::real}, Case{"Bytes", Kind::data},
+          Case{"Text", Kind::string}, Case{"Unpaired", Kind::unconvertibleString},
+          Case{"Date", Kind::other}, Case{"Empty", Kind::dictionary},
+          Case{"PortTypeDescription", Kind::string}}) {
         const PropertyValue *value = member(properties, c.key);
         ASSERT_NE(value, nullptr) << c.key;
         EXPECT_EQ(value->kind, c.kind) << c.key;
@@ -217,7 +218,8 @@ TEST_F(PortReaderTest, EveryKindOfValueIsReadWhole)
     EXPECT_FALSE(member(properties, "Active")->boolean);
     EXPECT_EQ(member(properties, "Negative")->integer, -536854518);
     EXPECT_EQ(member(properties, "Real")->real, 2.5);
-    EXPECT_EQ(member(properties, "Bytes")->bytes, (std::vector<std::uint8_t>{0xb4, 0x04, 0x80, 0x19}));
+    EXPECT_EQ(member(properties, "Bytes")->bytes,
+              (std::vector<std::uint8_t>{0xb4, 0x04, 0x80, 0x19}));
     EXPECT_EQ(member(properties, "Text")->text, "Port-USB-C@1/CC/SOP'");
     EXPECT_EQ(member(properties, "Date")->typeId, 42UL);
     EXPECT_EQ(member(properties, "Empty")->count, 0);

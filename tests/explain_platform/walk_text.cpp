@@ -70,9 +70,9 @@ void appendEntry(std::string &out, const explain::CapturedEntry &entry, const st
 std::string captureText(const explain::PortCapture &capture)
 {
     std::string out;
-    for (const auto &group : {std::make_pair("port", &capture.ports),
-                              std::make_pair("loose", &capture.loose),
-                              std::make_pair("power manager", &capture.powerManagers)}) {
+    for (const auto &group :
+         {std::make_pair("port", &capture.ports), std::make_pair("loose", &capture.loose),
+          std::make_pair("power manager", &capture.powerManagers)}) {
         for (const explain::CapturedEntry &entry : *group.second) {
             out += std::string(group.first) + ":\n";
             appendEntry(out, entry, "  ");

@@ -81,8 +81,7 @@ PropertyValue readString(CFStringRef string)
 // A dictionary's members, in the order the dictionary gives them; keys that
 // are not strings (a registry has none) are left out. Keys and values are
 // the dictionary's (the Get rule), read while it lives, never released.
-std::vector<DictionaryMember> readMembers(CFDictionaryRef dictionary, CFIndex count,
-                                          unsigned depth)
+std::vector<DictionaryMember> readMembers(CFDictionaryRef dictionary, CFIndex count, unsigned depth)
 {
     std::vector<DictionaryMember> members;
     if (count <= 0) {

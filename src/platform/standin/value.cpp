@@ -69,8 +69,9 @@ ValuePtr makeSet(ArrayItems members)
 {
     SetItems set;
     for (auto &member : members) {
-        bool repeated = std::any_of(set.members.begin(), set.members.end(),
-                                    [&](const ValuePtr &kept) { return equalKeys(*kept, *member); });
+        bool repeated =
+            std::any_of(set.members.begin(), set.members.end(),
+                        [&](const ValuePtr &kept) { return equalKeys(*kept, *member); });
         if (!repeated) {
             set.members.push_back(std::move(member));
         }

@@ -271,7 +271,8 @@ private:
         }
 
         bool isRoot = nesting == 1 && className == rootClass && name == rootName;
-        std::size_t index = isRoot && recording_ ? rootIndex() : entryFor(id, className, name, where);
+        std::size_t index =
+            isRoot && recording_ ? rootIndex() : entryFor(id, className, name, where);
         bool isNew = recording_ && index == loader_.entries_.size();
         if (isNew) {
             loader_.entries_.push_back(Entry{className, name, {}, id, {}, false});
