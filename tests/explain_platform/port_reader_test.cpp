@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "explain/input/port_reader.h"
+#include "platform/standin/snapshot/snapshot_loader.h"
 #include "support/report_fixture.h"
 
 namespace {
@@ -278,6 +279,65 @@ TEST_F(PortReaderTest, ARegistryWithoutPortsOrPowerManagerGivesAnEmptyCapture)
     EXPECT_TRUE(capture.ports.empty());
     EXPECT_TRUE(capture.loose.empty());
     EXPECT_TRUE(capture.powerManagers.empty());
+}
+
+// The entry below `from` reached by the names, or null.
+const CapturedEntry *reached(const CapturedEntry &from, const std::vector<std::string> &names)
+{
+    const CapturedEntry *at = &from;
+    for (const std::string &name : names) {
+        const CapturedEntry *next = nullptr;
+        for (const CapturedEntry &child : at->children) {
+            if (child.name == name) {
+                next = &child;
+            }
+        }
+        if (next == nullptr) {
+            return nullptr;
+        }
+        at = next;
+    }
+    return at;
+}
+
+TEST_F(PortReaderTest, TheBuiltInSampleHoldsEachPortsStoryAndThePowerManager)
+{
+    ASSERT_FALSE(snapshot::loadBuiltInSample());
+    PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
+    ASSERT_EQ(capture.ports.size(), 4U);
+    EXPECT_TRUE(capture.loose.empty());
+    ASSERT_EQ(capture.powerManagers.size(), 1U);
+    const CapturedEntry &charging = capture.ports[0];
+    EXPECT_EQ(charging.name, "Port-USB-C@1");
+    EXPECT_EQ(charging.registryId, 4294968798U); // the same entry as in IOService
+    const CapturedEntry *usbPd = reached(charging, {"Power In", "USB-PD [*]"});
+    ASSERT_NE(usbPd, nullptr);
+    EXPECT_EQ(member(usbPd->properties, "PowerSourceOptions")->items.size(), 4U);
+    const PropertyValue *winning = member(usbPd->properties, "WinningPowerSourceOption");
+    ASSERT_NE(winning, nullptr);
+    EXPECT_EQ(member(winning->members, "Max Power (mW)")->integer, 100000);
+    EXPECT_NE(reached(charging, {"CC", "SOP'"}), nullptr);
+    EXPECT_NE(reached(charging, {"USB3", "USB3.1 Hub"}), nullptr);
+    EXPECT_EQ(member(reached(charging, {"DisplayPort"})->properties, "LaneCount")->integer, 2);
+
+    EXPECT_FALSE(member(capture.ports[1].properties, "ConnectionActive")->boolean);
+    EXPECT_EQ(capture.ports[2].className, "AppleHPMInterfaceType11");
+    EXPECT_NE(reached(capture.ports[2], {"Power In", "Brick ID"}), nullptr);
+    const CapturedEntry *drive = reached(capture.ports[3], {"USB3", "Portable SSD"});
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(member(drive->properties, "bcdUSB")->integer, 0x0320);
+    EXPECT_EQ(member(reached(capture.ports[3], {"CC", "SOP'"})->properties, "Metadata")->count, 0);
+
+    const CapturedEntry &manager = capture.powerManagers[0];
+    const PropertyValue *info = member(manager.properties, "PortControllerInfo");
+    ASSERT_NE(info, nullptr);
+    ASSERT_EQ(info->items.size(), 4U);
+    const PropertyValue *pdos = member(info->items[0].members, "PortControllerPortPDO");
+    ASSERT_EQ(pdos->items.size(), 13U);
+    EXPECT_EQ(pdos->items[3].integer, 0x000641F4);  // 20 V 5 A
+    EXPECT_EQ(pdos->items[4].integer, -1046208156); // the PPS APDO, sign-extended
+    EXPECT_EQ(member(info->items[0].members, "PortControllerActiveContractRdo")->integer,
+              0x4307D1F4);
 }
 
 } // namespace
