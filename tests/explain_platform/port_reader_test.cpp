@@ -30,7 +30,7 @@ using Lines = std::vector<std::string>;
 // One line per entry, indented by depth: "name@location [class]".
 void outline(const CapturedEntry &entry, unsigned depth, Lines &lines)
 {
-    std::string line(2 * depth, ' ');
+    std::string line(std::size_t{2} * depth, ' ');
     line += entry.name;
     if (!entry.location.empty()) {
         line += "@" + entry.location;
