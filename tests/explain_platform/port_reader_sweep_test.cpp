@@ -5,7 +5,8 @@
 // - the root lookup: no ports; the power manager lookup: no power manager;
 // - a class, name, location or ID read, a property table or a child
 //   iterator of an entry read with a port or as the power manager: that
-//   text, that ID, those properties or those children of that entry gone;
+//   text, that ID (and with it the children), those properties or those
+//   children of that entry gone;
 // - any call of the IOService plane's search: nothing, since the sample's
 //   ports are all in the IOPort plane and the search skips them by ID.
 //
@@ -161,6 +162,7 @@ std::optional<PortCapture> expectedCapture(std::uint64_t k)
             return std::nullopt;
         }
         entry->registryId.reset();
+        entry->children.clear(); // what is below an entry without its ID is not read
         break;
     case Call::propertiesCopy:
         if (topLevel) {

@@ -263,11 +263,19 @@ TEST_F(PortReaderTest, CyclesAndSharedEntriesEndAndDeepChainsStop)
         last = next;
     }
 
+    // An entry whose ID cannot be read cannot be told from one met before:
+    // it is listed without its children, however they link.
+    EntryId anonymous = below("T", "NoId", 200);
+    standin::addChild(usbC, anonymous, "IOPort");
+    standin::addChild(anonymous, anonymous, "IOPort");
+    standin::addChild(anonymous, a, "IOPort");
+    standin::faults().add(standin::FaultRule(standin::Call::registryIdRead).forEntry(anonymous));
+
     PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
     ASSERT_EQ(capture.ports.size(), 2U);
     EXPECT_EQ(outline({capture.ports[0]}),
               (Lines{"Port [AppleHPMInterfaceType10]", "  A [T]", "    B [T]", "    Shared [T]",
-                     "      SharedChild [T]", "  C [T]", "    Shared [T]"}));
+                     "      SharedChild [T]", "  C [T]", "    Shared [T]", "  NoId [T]"}));
     Lines chain = outline({capture.ports[1]});
     EXPECT_EQ(chain.size(), 33U); // the port and 32 levels below it
 }

@@ -287,7 +287,10 @@ private:
                 capture_.loose.push_back(readWithTree(child));
                 return;
             }
-            if (depth < deepestEntry) {
+            // Without its ID an entry cannot be told from one met before,
+            // so the search does not go below it: a cycle through it would
+            // not end.
+            if (id && depth < deepestEntry) {
                 searchChildren(child, depth + 1, searched);
             }
         });
@@ -303,7 +306,8 @@ private:
     // Reads everything below entry into captured.children. An entry is read
     // with its subtree where first met in this tree; met again along
     // another path, it is listed without its children; on its own path (a
-    // cycle) it is left out. Every ID read goes into covered.
+    // cycle) it is left out. So a tree holds at most one entry per link.
+    // Every ID read goes into covered.
     void readTree(io_registry_entry_t entry, const char *plane, CapturedEntry &captured,
                   IdSet &covered)
     {
@@ -331,16 +335,14 @@ private:
                 return;
             }
             CapturedEntry read = readEntry(child, plane, id);
-            bool firstMeeting = !id || inTree.insert(*id).second;
+            // Without its ID an entry is listed without its children: met
+            // again, it could not be told apart, and a cycle through it
+            // would not end.
             if (id) {
                 covered.insert(*id);
-            }
-            if (firstMeeting) {
-                if (id) {
+                if (inTree.insert(*id).second) {
                     path.push_back(*id);
-                }
-                readChildren(child, plane, read, depth + 1, inTree, path, covered);
-                if (id) {
+                    readChildren(child, plane, read, depth + 1, inTree, path, covered);
                     path.pop_back();
                 }
             }
