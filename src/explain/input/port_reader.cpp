@@ -24,8 +24,9 @@ const unsigned deepestEntry = 32;
 // Deeper than any property nests (the power manager's go three levels);
 // containers below it are known by their size alone.
 const unsigned deepestValue = 16;
-// A string longer than this in UTF-8 (no registry string comes near it) is
-// read as one that cannot be converted rather than held whole.
+// A string of more UTF-16 units than a third of this (whose UTF-8 could be
+// longer than 64 KiB; no registry string comes near it) is read as one that
+// cannot be converted rather than held whole.
 const CFIndex longestString = 65536;
 
 PropertyValue readValue(CFTypeRef value, unsigned depth);
