@@ -396,6 +396,14 @@ plist_t nodeOf(const standin::Value &value)
         double seconds = value.as<standin::Date>()->secondsSince2001;
         return plist_new_date(static_cast<std::int32_t>(seconds), 0);
     }
+    case standin::Kind::set: {
+        // Written as `ioreg -a` writes a set: an array.
+        plist_t array = plist_new_array();
+        for (const auto &member : value.as<standin::SetItems>()->members) {
+            plist_array_append_item(array, nodeOf(*member));
+        }
+        return array;
+    }
     }
     return plist_new_bool(0);
 }

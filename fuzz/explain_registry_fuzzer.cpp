@@ -8,6 +8,14 @@
 // read whole, arrays item by item, dictionary members only those looked for.
 // Without planned failures the walk must also hold every entry and
 // controller the registry has within the depth limit.
+//
+// The registry also holds the shapes of ports (the IOPort plane, links from
+// the root, sets, IDs and locations), and the capture of ports and power
+// manager is read too: the audit must stay clean, no entry may appear twice
+// on one path nor deeper than the reader's limit, containers must hold what
+// they say, and without planned failures every port must carry
+// "PortTypeDescription", every entry found without its port
+// "ParentPortTypeDescription", and every power manager be one, alone.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -18,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "platform/standin/standin.h"
 #include "registry_generator.h"
@@ -143,6 +152,92 @@ void checkWalk(const fuzzing::GeneratedRegistry &built, const explain::RegistryW
     }
 }
 
+// Container values of the capture: items and members as many as they say
+// where their contents are known.
+void checkCapturedValue(const PropertyValue &value, const std::string &where)
+{
+    bool container =
+        value.kind == PropertyValue::Kind::dictionary || value.kind == PropertyValue::Kind::array;
+    if (!container && (!value.members.empty() || !value.items.empty() || value.unordered)) {
+        finding(where + ": a value that is no container holds members or items");
+    }
+    if (container && value.contentsKnown) {
+        auto held = static_cast<std::int64_t>(value.members.size() + value.items.size());
+        if (value.kind == PropertyValue::Kind::array ? held != value.count : held > value.count) {
+            finding(where + ": a container holds other than it says");
+        }
+    }
+    if (value.kind == PropertyValue::Kind::data &&
+        value.bytes.size() != static_cast<std::size_t>(value.length)) {
+        finding(where + ": data not read whole");
+    }
+    for (const explain::DictionaryMember &member : value.members) {
+        checkCapturedValue(member.value, where + "/" + member.key);
+    }
+    for (const PropertyValue &item : value.items) {
+        checkCapturedValue(item, where + "[]");
+    }
+}
+
+bool carries(const explain::CapturedEntry &entry, const char *key)
+{
+    return std::any_of(
+        entry.properties.begin(), entry.properties.end(),
+        [key](const explain::DictionaryMember &member) { return member.key == key; });
+}
+
+void checkCapturedEntry(const explain::CapturedEntry &entry, unsigned depth,
+                        std::vector<std::uint64_t> &path, const std::string &where)
+{
+    const unsigned deepestEntry = 32;
+    if (depth > deepestEntry) {
+        finding(where + ": deeper than the reader's limit");
+    }
+    if (entry.registryId) {
+        if (std::find(path.begin(), path.end(), *entry.registryId) != path.end()) {
+            finding(where + ": an entry twice on one path");
+        }
+        path.push_back(*entry.registryId);
+    }
+    for (const explain::DictionaryMember &property : entry.properties) {
+        checkCapturedValue(property.value, where + " " + property.key);
+    }
+    for (const explain::CapturedEntry &child : entry.children) {
+        checkCapturedEntry(child, depth + 1, path, where + "/" + child.name);
+    }
+    if (entry.registryId) {
+        path.pop_back();
+    }
+}
+
+void checkCapture(const fuzzing::GeneratedRegistry &built, const explain::PortCapture &capture)
+{
+    struct Group {
+        const char *name;
+        const std::vector<explain::CapturedEntry> *entries;
+        const char *key; // what each must carry
+    };
+    for (const Group &group : {Group{"port", &capture.ports, "PortTypeDescription"},
+                               Group{"loose entry", &capture.loose, "ParentPortTypeDescription"},
+                               Group{"power manager", &capture.powerManagers, nullptr}}) {
+        for (const explain::CapturedEntry &entry : *group.entries) {
+            std::vector<std::uint64_t> path;
+            std::string where = std::string(group.name) + " " + entry.name;
+            checkCapturedEntry(entry, 0, path, where);
+            if (built.failuresPlanned) {
+                continue;
+            }
+            if (group.key != nullptr && !carries(entry, group.key)) {
+                finding(where + ": does not carry \"" + group.key + "\"");
+            }
+            if (group.key == nullptr &&
+                (entry.className != "AppleSmartBattery" || !entry.children.empty())) {
+                finding(where + ": not a power manager alone");
+            }
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -151,7 +246,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzedDataProvider in(data, size);
     fuzzing::GeneratorOptions options;
     options.memberKeys.assign(std::begin(memberKeys), std::end(memberKeys));
-    options.lastFailingCall = standin::Call::dictionaryLookup;
+    options.lastFailingCall = standin::Call::propertiesCopy;
+    options.portShapes = true;
     fuzzing::GeneratedRegistry built = fuzzing::generateRegistry(in, options);
 
     explain::RegistryWalk walk = explain::readRegistryWalk(kIOMainPortDefault);
@@ -163,6 +259,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         finding("the reading held " + std::to_string(audit.peakHeld) + " references at once");
     }
     checkWalk(built, walk);
+
+    explain::PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
+    audit = standin::audit();
+    if (!audit.clean()) {
+        finding("the audit is not clean after reading the ports\n" + audit.text());
+    }
+    checkCapture(built, capture);
     standin::reset();
     return 0;
 }

@@ -21,6 +21,14 @@ const char *const transportClass = "IOPortTransportComponentCCUSBPDSOPp";
 
 // Besides the probed keys: the two annotations, and one key nothing reads.
 const char *const otherKeys[] = {"IOUserClientClass", "CFBundleIdentifier", "IOClass"};
+// The keys that make ports and what belongs to them, and some they carry.
+const char *const portKeys[] = {"PortTypeDescription", "ParentPortTypeDescription",
+                                "PowerSourceOptions",  "WinningPowerSourceOption",
+                                "ConnectionActive",    "PortControllerInfo"};
+const char *const portClasses[] = {"AppleSmartBattery", "IOPortFeaturePowerSource",
+                                   "IOPortTransportStateCC", "AppleHPMInterfaceType11"};
+const char *const portPlane = "IOPort";
+const std::size_t mostRootLinks = 8;
 
 const char *const otherDetails[] = {
     "IOService",         "IOPower",        "AppleHPMARMSPMI", "IOPortTransportComponentCCUSBPDSOPp",
@@ -75,12 +83,13 @@ public:
         for (std::size_t i = 0; i < entries && in_.remaining_bytes() > 0; ++i) {
             addEntry();
         }
+        // With port shapes, plane generatedPlaneCount is the IOPort plane.
+        std::size_t lastPlane = generatedPlaneCount - (options_.portShapes ? 0 : 1);
         if (!ids_.empty()) {
             std::size_t links = in_.ConsumeIntegralInRange<std::size_t>(0, mostLinks);
             for (std::size_t i = 0; i < links && in_.remaining_bytes() > 0; ++i) {
                 links_.push_back(
-                    Link{index(), index(),
-                         in_.ConsumeIntegralInRange<std::size_t>(0, generatedPlaneCount - 1)});
+                    Link{index(), index(), in_.ConsumeIntegralInRange<std::size_t>(0, lastPlane)});
             }
         }
         // Keep the longest run of links whose walks stay within bounds: a
@@ -98,7 +107,12 @@ public:
         }
         links_.resize(low);
         for (const Link &link : links_) {
-            standin::addChild(ids_[link.parent], ids_[link.child], generatedPlanes[link.plane]);
+            standin::addChild(ids_[link.parent], ids_[link.child],
+                              link.plane < generatedPlaneCount ? generatedPlanes[link.plane]
+                                                               : portPlane);
+        }
+        if (options_.portShapes && !ids_.empty()) {
+            addRootLinks();
         }
         planFailures();
     }
@@ -115,9 +129,36 @@ private:
     std::string_view propertyKey()
     {
         std::size_t choice = in_.ConsumeIntegralInRange<std::size_t>(
-            0, fuzzing::probedKeyCount + std::size(otherKeys) - 1);
-        return choice < fuzzing::probedKeyCount ? fuzzing::probedKeys[choice]
-                                                : otherKeys[choice - fuzzing::probedKeyCount];
+            0, fuzzing::probedKeyCount + std::size(otherKeys) - 1 +
+                   (options_.portShapes ? std::size(portKeys) : 0));
+        if (choice < fuzzing::probedKeyCount) {
+            return fuzzing::probedKeys[choice];
+        }
+        choice -= fuzzing::probedKeyCount;
+        return choice < std::size(otherKeys) ? otherKeys[choice]
+                                             : portKeys[choice - std::size(otherKeys)];
+    }
+
+    // The root's children in the IOPort and IOService planes, and the IDs
+    // and locations of a few entries.
+    void addRootLinks()
+    {
+        standin::Registry &registry = standin::registry();
+        std::size_t links = in_.ConsumeIntegralInRange<std::size_t>(0, mostRootLinks);
+        for (std::size_t i = 0; i < links; ++i) {
+            registry.addChild(registry.root(), ids_[index()],
+                              in_.ConsumeBool() ? portPlane : generatedPlanes[0]);
+        }
+        std::size_t marked = in_.ConsumeIntegralInRange<std::size_t>(0, mostRootLinks);
+        for (std::size_t i = 0; i < marked; ++i) {
+            standin::EntryId entry = ids_[index()];
+            if (in_.ConsumeBool()) {
+                registry.setRegistryId(entry, in_.ConsumeIntegralInRange<std::uint64_t>(0, 16));
+            } else {
+                registry.setLocation(entry, in_.ConsumeBool() ? portPlane : generatedPlanes[0],
+                                     nameText());
+            }
+        }
     }
 
     std::size_t index() { return in_.ConsumeIntegralInRange<std::size_t>(0, ids_.size() - 1); }
@@ -125,11 +166,12 @@ private:
     void addEntry()
     {
         std::string className;
-        switch (in_.ConsumeIntegralInRange(0, 5)) {
+        switch (in_.ConsumeIntegralInRange(0, options_.portShapes ? 6 : 5)) {
         case 0: className = controllerClass; break;
         case 1: className = transportClass; break;
         case 2: className = "IOPowerConnection"; break;
         case 3: className = "AppleHPMInterfaceType10"; break;
+        case 6: className = pick(in_, portClasses); break;
         default: className = nameText(); break;
         }
         std::string name = in_.ConsumeBool() ? className : nameText();
@@ -287,8 +329,8 @@ private:
 
     standin::ValuePtr value(unsigned depth)
     {
-        int kind = in_.ConsumeIntegralInRange(0, 9);
-        if (depth >= deepestValue && (kind == 6 || kind == 7)) {
+        int kind = in_.ConsumeIntegralInRange(0, options_.portShapes ? 10 : 9);
+        if (depth >= deepestValue && (kind == 6 || kind == 7 || kind == 10)) {
             kind = 0;
         }
         switch (kind) {
@@ -315,6 +357,14 @@ private:
             return standin::makeArray(std::move(items));
         }
         case 8: return standin::makeBoolean(in_.ConsumeBool());
+        case 10: {
+            standin::ArrayItems members;
+            std::size_t count = in_.ConsumeIntegralInRange<std::size_t>(0, mostItems);
+            for (std::size_t i = 0; i < count; ++i) {
+                members.push_back(value(depth + 1));
+            }
+            return standin::makeSet(std::move(members));
+        }
         default: return standin::makeDate(real());
         }
     }

@@ -2,7 +2,8 @@
 // class and name, linked at random in the service and power planes (shared
 // children and cycles included) and in a plane nothing walks, with values of
 // every kind under the probed and annotation keys, and failures planned for
-// any failable call. Links are kept only while the walks stay small enough
+// any failable call; on request also ports, their planes and the power
+// manager. Links are kept only while the walks stay small enough
 // for a run of a few milliseconds. Texts never hold a line feed.
 #ifndef PORTPROBE_FUZZ_REGISTRY_GENERATOR_H
 #define PORTPROBE_FUZZ_REGISTRY_GENERATOR_H
@@ -30,6 +31,10 @@ struct GeneratorOptions {
     std::vector<std::string> memberKeys;
     // The failable calls planned to fail are those up to this one.
     standin::Call lastFailingCall = standin::Call::interestRegistration;
+    // Also the shapes of ports and the power manager: their classes and
+    // keys, sets, registry IDs given (clashing ones too), locations, and
+    // links in the IOPort plane and from the registry's root.
+    bool portShapes = false;
 };
 
 struct GeneratedRegistry {

@@ -10,7 +10,11 @@ import plistlib
 import sys
 from collections import Counter, defaultdict
 
-PLANES = ("IOService", "IOPower")
+PLANES = ("IOService", "IOPower", "IOPort")
+WALKED = ("IOService", "IOPower")   # the planes the report walks
+SOURCE = "IOPortFeaturePowerSource"
+BATTERY = "AppleSmartBattery"
+PDO_SLOTS = 13
 RESERVED = ("IOObjectClass", "IORegistryEntryName", "IORegistryEntryID", "IORegistryEntryChildren")
 SERVICE = "AppleHPMARMSPMI"
 SOPP = "IOPortTransportComponentCCUSBPDSOPp"
@@ -144,7 +148,7 @@ def check(snap):
         snap.error(f"expected 3 {SERVICE} services, found {len(services)}")
 
     twice = []
-    for plane in PLANES:
+    for plane in WALKED:
         for key in services:
             if key not in snap.children[plane]:
                 snap.error(f"service {key} is missing from the {plane} plane")
@@ -165,6 +169,10 @@ def check(snap):
     sopp = snap.of_class(SOPP)
     if len(sopp) < 2:
         snap.error(f"expected several {SOPP} entries, found {len(sopp)}")
+    for key in sopp:
+        if key not in snap.children["IOService"]:
+            snap.error(f"{describe(snap, key)} is not in the IOService plane: the report would list it")
+    check_ports(snap)
 
     for key in snap.order:
         e = snap.entries[key]
@@ -203,6 +211,97 @@ def check(snap):
     if not any(kind(v) == "data" and len(v) > DUMP_LIMIT for v in traces):
         snap.error(f"no TraceBuffer holds more than {DUMP_LIMIT} bytes of data")
     return services, twice, usage
+
+
+def fixed_pdo(pdo):
+    """(mV, mA) of a fixed supply PDO, or None for another kind or an empty slot."""
+    if pdo == 0 or pdo >> 30 != 0:
+        return None
+    return ((pdo >> 10) & 0x3FF) * 50, (pdo & 0x3FF) * 10
+
+
+def check_ports(snap):
+    """The IOPort plane and the power manager: the same ports as IOService, true to PD encodings."""
+    roots = snap.roots.get("IOPort", [])
+    if len(roots) != 1 or snap.entries[roots[0]]["name"] != "Root":
+        snap.error("IOPort: the plane must hold the one Root entry")
+        return
+    ports = snap.children["IOPort"].get(roots[0], [])
+    if not ports:
+        snap.error("IOPort: the root has no ports")
+    service_ports = [k for k in snap.order if "PortTypeDescription" in snap.entries[k]["props"]]
+    for key in ports:
+        if "PortTypeDescription" not in snap.entries[key]["props"]:
+            snap.error(f"IOPort: {describe(snap, key)} under the root is not a port")
+        if key not in snap.children["IOService"]:
+            snap.error(f"IOPort: {describe(snap, key)} is not the same entry (ID) as in IOService")
+    if sorted(ports) != sorted(service_ports):
+        snap.error("IOPort: the root's ports are not the ports of the IOService plane")
+    winners = {}
+    for key in snap.of_class(SOURCE):
+        props = snap.entries[key]["props"]
+        options = props.get("PowerSourceOptions", [])
+        for option in options:
+            mv, ma, mw = (option.get(k) for k in ("Voltage (mV)", "Max Current (mA)", "Max Power (mW)"))
+            if mv * ma // 1000 != mw:
+                snap.error(f"{describe(snap, key)}: option {mv} mV {ma} mA says {mw} mW")
+        winning = props.get("WinningPowerSourceOption")
+        if (winning is not None) != snap.entries[key]["name"].endswith(" [*]"):
+            snap.error(f"{describe(snap, key)}: only the winning source's name ends in ' [*]'")
+        if winning is not None:
+            if winning not in options:
+                snap.error(f"{describe(snap, key)}: the winning option is not among the options")
+            winners[props.get("ParentPortNumber"), props.get("ParentPortTypeDescription")] = (key, options, winning)
+    batteries = snap.of_class(BATTERY)
+    if len(batteries) != 1 or batteries[0] not in snap.children["IOService"]:
+        snap.error(f"expected one {BATTERY} in the IOService plane")
+        return
+    props = snap.entries[batteries[0]]["props"]
+    info = props.get("PortControllerInfo", [])
+    if len(info) != len(service_ports):
+        snap.error(f"PortControllerInfo has {len(info)} ports, the controllers {len(service_ports)}")
+    for port, controller in zip(service_ports, info):
+        where = f"PortControllerInfo of {describe(snap, port)}"
+        slots = controller.get("PortControllerPortPDO", [])
+        if len(slots) != PDO_SLOTS:
+            snap.error(f"{where}: {len(slots)} PDO slots, not {PDO_SLOTS}")
+        for pdo in slots:
+            if not -(1 << 31) <= pdo < 1 << 31:
+                snap.error(f"{where}: PDO {pdo} is not a 32-bit object stored sign-extended")
+        pdos = [pdo & 0xFFFFFFFF for pdo in slots if pdo != 0]
+        rdo = controller.get("PortControllerActiveContractRdo", 0)
+        live = controller.get("PortControllerMaxPower", 0)
+        port_props = snap.entries[port]["props"]
+        winner = winners.get((port_props.get("PortNumber"), port_props.get("PortTypeDescription")))
+        if not live:
+            if rdo or winner:
+                snap.error(f"{where}: no live contract, yet a request or a winning source")
+            continue
+        position = rdo >> 28
+        if not 1 <= position <= len(pdos) or fixed_pdo(pdos[position - 1]) is None:
+            snap.error(f"{where}: the request names no fixed PDO")
+            continue
+        mv, most = fixed_pdo(pdos[position - 1])
+        operating, maximum = ((rdo >> 10) & 0x3FF) * 10, (rdo & 0x3FF) * 10
+        if operating > most or maximum > most or live != mv * operating // 1000:
+            snap.error(f"{where}: the request does not fit its PDO or the power")
+        offers = sorted(o for o in map(fixed_pdo, pdos) if o)
+        if winner is None:
+            snap.error(f"{where}: a live contract but no winning source on the port")
+            continue
+        _, options, winning = winner
+        if offers != sorted((o["Voltage (mV)"], o["Max Current (mA)"]) for o in options):
+            snap.error(f"{where}: the fixed PDOs are not the winning source's options")
+        if (winning["Voltage (mV)"], winning["Max Current (mA)"]) != (mv, operating):
+            snap.error(f"{where}: the request is not the winning option")
+        adapter = props.get("AdapterDetails", {})
+        menu = [(m["MaxVoltage"], m["MaxCurrent"]) for m in adapter.get("UsbHvcMenu", [])]
+        index = adapter.get("UsbHvcHvcIndex", -1)
+        if sorted(menu) != offers or not 0 <= index < len(menu) or \
+                menu[index] != (adapter.get("AdapterVoltage"), adapter.get("Current")) or menu[index] != (mv, operating):
+            snap.error("AdapterDetails: the menu or the entry in use does not match the charger")
+        if adapter.get("Watts") != mv * operating // 1000000:
+            snap.error("AdapterDetails: Watts does not match the contract")
 
 
 def check_power_alternation(snap, service):

@@ -198,6 +198,13 @@ public:
         case Call::dictionaryLookup:
             ADD_FAILURE() << "the report looks nothing up inside a dictionary";
             break;
+        case Call::rootLookup:
+        case Call::registryIdRead:
+        case Call::locationRead:
+        case Call::propertiesCopy:
+            ADD_FAILURE() << "the report reads neither the root, IDs, locations nor whole "
+                             "property tables";
+            break;
         }
         return text;
     }

@@ -310,6 +310,10 @@ TEST_F(SnapshotLoaderTest, BadInputIsRefusedWithItsReasonAndAddsNothing)
          "IOService entry 1: \"IORegistryEntryID\" is not an integer"},
         {plist(node("A", key("IORegistryEntryChildren", node("B")))), "",
          "IOService entry 1: \"IORegistryEntryChildren\" is not an array"},
+        {plist(node("A", key("IORegistryEntryLocation", integer("1")))), "",
+         "IOService entry 1: \"IORegistryEntryLocation\" is not a string"},
+        {plist(node("A", key("IORegistryEntryLocation", str(repeat("1", 128))))), "",
+         "IOService entry 1: the location is 128 bytes long; at most 127 fit"},
         {plist(node(repeat("c", 128))), "",
          "IOService entry 1: the class name is 128 bytes long; at most 127 fit"},
         {plist(node("A", named(repeat("\xc3\xa9", 64)))), "",
@@ -364,6 +368,135 @@ TEST_F(SnapshotLoaderTest, AFailedAddLeavesWhatWasAddedBefore)
     loader.commit();
     EXPECT_EQ(report(),
               reportOf("[AppleHPMARMSPMI] hpm0\n", "[AppleHPMARMSPMI] hpm0\n  [Kept] Kept\n"));
+}
+
+// The entry of the committed registry with this registry ID, or 0.
+standin::EntryId entryWithId(std::uint64_t registryId)
+{
+    const standin::Registry &registry = standin::registry();
+    for (standin::EntryId e = 1; e <= registry.size(); ++e) {
+        if (registry.entry(e).registryId == registryId) {
+            return e;
+        }
+    }
+    return 0;
+}
+
+// "class name" of each child of the registry's root in the plane.
+std::vector<std::string> rootChildren(const char *planeName)
+{
+    standin::Registry &registry = standin::registry();
+    standin::PlaneId plane = 0;
+    std::vector<std::string> names;
+    if (!registry.findPlane(planeName, plane)) {
+        return names;
+    }
+    for (standin::EntryId child : registry.children(registry.root(), plane)) {
+        names.push_back(registry.entry(child).className + " " + registry.entry(child).name);
+    }
+    return names;
+}
+
+using Names = std::vector<std::string>;
+
+TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
+{
+    const std::string port =
+        node("Port", named("Port-USB-C") + id(40) + key("IORegistryEntryLocation", str("1")) +
+                         key("PortNumber", integer("1")));
+    const std::string service =
+        node("HAL", id(30) + children(node("Port", named("Port-USB-C") + id(40) +
+                                                       key("IORegistryEntryLocation", str("9")))));
+    snapshot::SnapshotLoader loader;
+    ASSERT_FALSE(
+        loader.add(plist(planes(key("IOPort", list(port)) + key("IOService", list(service))))));
+    ASSERT_FALSE(loader.add(plist(node("Loose"))));
+    loader.commit();
+    const standin::Registry &registry = standin::registry();
+    standin::EntryId found = entryWithId(40);
+    ASSERT_NE(found, 0U);
+    EXPECT_EQ(registry.property(found, u"IORegistryEntryLocation"), nullptr);
+    EXPECT_EQ(registry.property(found, u"IORegistryEntryID"), nullptr);
+    EXPECT_NE(registry.property(found, u"PortNumber"), nullptr);
+    // The location as each plane's first occurrence gives it.
+    struct Case {
+        const char *plane;
+        const char *location; // null: none
+    };
+    for (const Case &c : {Case{"IOPort", "1"}, Case{"IOService", "9"}, Case{"IOPower", nullptr}}) {
+        standin::PlaneId plane = 0;
+        ASSERT_TRUE(registry.findPlane(c.plane, plane));
+        const std::string *location = registry.location(found, plane);
+        if (c.location == nullptr) {
+            EXPECT_EQ(location, nullptr) << c.plane;
+        } else {
+            ASSERT_NE(location, nullptr) << c.plane;
+            EXPECT_EQ(*location, c.location) << c.plane;
+        }
+    }
+    // An entry without an ID gets one of its own.
+    const auto &loose = registry.entriesOfClass("Loose");
+    ASSERT_EQ(loose.size(), 1U);
+    std::uint64_t made = registry.entry(loose[0]).registryId;
+    EXPECT_NE(made, 40U);
+    EXPECT_NE(made, 30U);
+    EXPECT_EQ(entryWithId(made), loose[0]);
+}
+
+TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)
+{
+    const std::string root =
+        node("IORegistryEntry", named("Root") + id(1) + key("IOKitBuildVersion", str("x")) +
+                                    children(node("Port", id(2)) + node("Port", id(3))));
+    struct Case {
+        const char *what;
+        std::vector<Snapshot> snapshots;
+        const char *plane;
+        Names children;
+        std::size_t rootClassEntries = 1; // the root, and any entry of its class below the top
+    };
+    const Case cases[] = {
+        {"a plane captured from the root",
+         {{plist(root), "IOPort"}},
+         "IOPort",
+         {"Port Port", "Port Port"}},
+        {"matched entries alone",
+         {{plist(list(node("A") + node("B"))), ""}},
+         "IOService",
+         {"A A", "B B"}},
+        {"a map of planes",
+         {{plist(planes(key("IOPower", list(node("C"))))), ""}},
+         "IOPower",
+         {"C C"}},
+        {"the same entry in two captures",
+         {{plist(node("D", id(4))), ""}, {plist(node("D", id(4))), ""}},
+         "IOService",
+         {"D D"}},
+        {"a root below the top is an entry",
+         {{plist(node("E", children(node("IORegistryEntry", named("Root"))))), ""}},
+         "IOService",
+         {"E E"},
+         2},
+    };
+    for (const Case &c : cases) {
+        startOver();
+        snapshot::SnapshotLoader loader;
+        for (const Snapshot &snapshot : c.snapshots) {
+            ASSERT_FALSE(loader.add(snapshot.bytes, snapshot.plane)) << c.what;
+        }
+        loader.commit();
+        EXPECT_EQ(rootChildren(c.plane), c.children) << c.what;
+        EXPECT_EQ(standin::registry().entriesOfClass("IORegistryEntry").size(), c.rootClassEntries)
+            << c.what;
+    }
+    // The captured root's properties and ID are the registry root's.
+    startOver();
+    snapshot::SnapshotLoader loader;
+    ASSERT_FALSE(loader.add(plist(root), "IOPort"));
+    loader.commit();
+    standin::Registry &registry = standin::registry();
+    EXPECT_EQ(registry.entry(registry.root()).registryId, 1U);
+    EXPECT_NE(registry.property(registry.root(), u"IOKitBuildVersion"), nullptr);
 }
 
 } // namespace

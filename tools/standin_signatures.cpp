@@ -61,6 +61,29 @@ static_assert(
 static_assert(
     std::is_same<decltype(&standin_api::CFBooleanGetValue), Boolean (*)(CFBooleanRef)>::value,
     "CFBooleanGetValue");
+static_assert(std::is_same<decltype(&standin_api::CFSetGetTypeID), CFTypeID (*)(void)>::value,
+              "CFSetGetTypeID");
+static_assert(std::is_same<decltype(&standin_api::CFSetGetCount), CFIndex (*)(CFSetRef)>::value,
+              "CFSetGetCount");
+static_assert(
+    std::is_same<decltype(&standin_api::CFSetGetValues), void (*)(CFSetRef, const void **)>::value,
+    "CFSetGetValues");
+static_assert(std::is_same<decltype(&standin_api::CFDictionaryGetKeysAndValues),
+                           void (*)(CFDictionaryRef, const void **, const void **)>::value,
+              "CFDictionaryGetKeysAndValues");
+static_assert(std::is_same<decltype(&standin_api::IORegistryGetRootEntry),
+                           io_registry_entry_t (*)(mach_port_t)>::value,
+              "IORegistryGetRootEntry");
+static_assert(std::is_same<decltype(&standin_api::IORegistryEntryGetRegistryEntryID),
+                           kern_return_t (*)(io_registry_entry_t, uint64_t *)>::value,
+              "IORegistryEntryGetRegistryEntryID");
+static_assert(std::is_same<decltype(&standin_api::IORegistryEntryGetLocationInPlane),
+                           kern_return_t (*)(io_registry_entry_t, const char *, char *)>::value,
+              "IORegistryEntryGetLocationInPlane");
+static_assert(std::is_same<decltype(&standin_api::IORegistryEntryCreateCFProperties),
+                           kern_return_t (*)(io_registry_entry_t, CFMutableDictionaryRef *,
+                                             CFAllocatorRef, IOOptionBits)>::value,
+              "IORegistryEntryCreateCFProperties");
 
 #define SAME_TYPE(name) static_assert(std::is_same<name, standin_api::name>::value, #name)
 SAME_TYPE(Boolean);
@@ -77,6 +100,7 @@ SAME_TYPE(CFBooleanRef);
 SAME_TYPE(CFDateRef);
 SAME_TYPE(CFArrayRef);
 SAME_TYPE(CFDictionaryRef);
+SAME_TYPE(CFSetRef);
 SAME_TYPE(CFMutableDictionaryRef);
 SAME_TYPE(CFStringEncoding);
 SAME_TYPE(mach_port_t);

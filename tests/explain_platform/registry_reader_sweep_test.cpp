@@ -193,6 +193,12 @@ RegistryWalk expectedWalk(std::uint64_t k)
         case Call::interestRegistration:
             ADD_FAILURE() << "the reader registers for no notification";
             break;
+        case Call::rootLookup:
+        case Call::registryIdRead:
+        case Call::locationRead:
+        case Call::propertiesCopy:
+            ADD_FAILURE() << "the walk's reader reads no root, ID, location or property table";
+            break;
         }
     }
     return walk;

@@ -1,6 +1,7 @@
 #include "walk_text.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace explain_testing {
 namespace {
@@ -33,6 +34,9 @@ void appendValue(std::string &out, const explain::PropertyValue &value, const st
     if (!value.contentsKnown) {
         out += " (size only)";
     }
+    if (value.unordered) {
+        out += " (unordered)";
+    }
     out += "\n";
     for (const explain::DictionaryMember &member : value.members) {
         out += indent + "  " + member.key + ": ";
@@ -44,7 +48,38 @@ void appendValue(std::string &out, const explain::PropertyValue &value, const st
     }
 }
 
+void appendEntry(std::string &out, const explain::CapturedEntry &entry, const std::string &indent)
+{
+    out += indent + "[" + entry.className + "] " + entry.name;
+    if (!entry.location.empty()) {
+        out += " @" + entry.location;
+    }
+    out += entry.registryId ? " id " + std::to_string(*entry.registryId) : " no id";
+    out += "\n";
+    for (const explain::DictionaryMember &property : entry.properties) {
+        out += indent + "  " + property.key + ": ";
+        appendValue(out, property.value, indent + "  ");
+    }
+    for (const explain::CapturedEntry &child : entry.children) {
+        appendEntry(out, child, indent + "    ");
+    }
+}
+
 } // namespace
+
+std::string captureText(const explain::PortCapture &capture)
+{
+    std::string out;
+    for (const auto &group :
+         {std::make_pair("port", &capture.ports), std::make_pair("loose", &capture.loose),
+          std::make_pair("power manager", &capture.powerManagers)}) {
+        for (const explain::CapturedEntry &entry : *group.second) {
+            out += std::string(group.first) + ":\n";
+            appendEntry(out, entry, "  ");
+        }
+    }
+    return out;
+}
 
 std::string valueText(const explain::PropertyValue &value)
 {

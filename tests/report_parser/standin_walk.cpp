@@ -70,8 +70,9 @@ PropertyValue valueOf(const standin::Value &value)
         read.boolean = *value.as<bool>();
         break;
     case standin::Kind::date:
+    case standin::Kind::set:
         read.kind = Kind::other;
-        read.typeId = standin::typeIdOf(standin::Kind::date);
+        read.typeId = standin::typeIdOf(value.kind());
         break;
     }
     return read;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "explain/input/owned_references.h"
 #include "report/tree_walk.h"
 
 namespace explain {
@@ -31,29 +32,6 @@ const char *const dictionaryMembers[] = {
     "Vendor ID (SOP)",
     "Product ID (SOP)",
     "VDO Count",
-};
-
-// What the reader created or copied (the Create rule), released when the
-// holder goes, whichever way the reading leaves.
-struct ReleaseValue {
-    void operator()(const void *value) const { CFRelease(value); }
-};
-using OwnedValue = std::unique_ptr<const void, ReleaseValue>;
-
-class OwnedObject {
-public:
-    explicit OwnedObject(io_object_t object) : object_(object) {}
-    OwnedObject(const OwnedObject &) = delete;
-    OwnedObject &operator=(const OwnedObject &) = delete;
-    ~OwnedObject()
-    {
-        if (object_ != IO_OBJECT_NULL) {
-            IOObjectRelease(object_);
-        }
-    }
-
-private:
-    io_object_t object_;
 };
 
 // Where a value sits: a property's containers are read into, a member's

@@ -26,6 +26,7 @@ typedef const struct __CFBoolean *CFBooleanRef;
 typedef const struct __CFDate *CFDateRef;
 typedef const struct __CFArray *CFArrayRef;
 typedef const struct __CFDictionary *CFDictionaryRef;
+typedef const struct __CFSet *CFSetRef;
 typedef struct __CFDictionary *CFMutableDictionaryRef;
 typedef UInt32 CFStringEncoding;
 
@@ -64,6 +65,7 @@ CFTypeID CFDictionaryGetTypeID(void);
 CFTypeID CFArrayGetTypeID(void);
 CFTypeID CFBooleanGetTypeID(void);
 CFTypeID CFDateGetTypeID(void);
+CFTypeID CFSetGetTypeID(void);
 
 CFIndex CFDataGetLength(CFDataRef theData);
 const UInt8 *CFDataGetBytePtr(CFDataRef theData);
@@ -80,8 +82,11 @@ CFIndex CFStringGetLength(CFStringRef theString);
 
 CFIndex CFDictionaryGetCount(CFDictionaryRef theDict);
 const void *CFDictionaryGetValue(CFDictionaryRef theDict, const void *key);
+void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void **keys, const void **values);
 CFIndex CFArrayGetCount(CFArrayRef theArray);
 const void *CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx);
+CFIndex CFSetGetCount(CFSetRef theSet);
+void CFSetGetValues(CFSetRef theSet, const void **values);
 
 // Backs CFSTR: the same text always gives the same constant string, which
 // lives for the whole run and must never be released.

@@ -71,6 +71,7 @@ CFTypeID CFDictionaryGetTypeID(void) { return standin::typeIdOf(Kind::dictionary
 CFTypeID CFArrayGetTypeID(void) { return standin::typeIdOf(Kind::array); }
 CFTypeID CFBooleanGetTypeID(void) { return standin::typeIdOf(Kind::boolean); }
 CFTypeID CFDateGetTypeID(void) { return standin::typeIdOf(Kind::date); }
+CFTypeID CFSetGetTypeID(void) { return standin::typeIdOf(Kind::set); }
 
 CFIndex CFDataGetLength(CFDataRef theData)
 {
@@ -229,6 +230,32 @@ const void *CFDictionaryGetValue(CFDictionaryRef theDict, const void *key)
     });
 }
 
+void CFDictionaryGetKeysAndValues(CFDictionaryRef theDict, const void **keys, const void **values)
+{
+    const char *operation = "CFDictionaryGetKeysAndValues";
+    standin::guardedVoid(operation, [&] {
+        auto &w = world();
+        const Value *dictionary = valueOfKind(theDict, Kind::dictionary, operation);
+        if (dictionary == nullptr) {
+            return;
+        }
+        // Both buffers hold CFDictionaryGetCount() pointers; either may be
+        // null when its half is not wanted. Keys and values are the
+        // dictionary's, by the Get rule.
+        std::size_t at = 0;
+        for (const auto &item : *dictionary->as<standin::DictionaryItems>()) {
+            if (keys != nullptr) {
+                keys[at] = w.references.itemOf(theDict, item.first, standin::Origin(operation));
+            }
+            if (values != nullptr) {
+                values[at] = w.references.itemOf(theDict, item.second,
+                                                 standin::Origin(operation, 0, item.first));
+            }
+            ++at;
+        }
+    });
+}
+
 CFIndex CFArrayGetCount(CFArrayRef theArray)
 {
     return guarded("CFArrayGetCount", CFIndex{0}, [&] {
@@ -257,6 +284,38 @@ const void *CFArrayGetValueAtIndex(CFArrayRef theArray, CFIndex idx)
         }
         return w.references.itemOf(theArray, items[static_cast<std::size_t>(idx)],
                                    standin::Origin(operation));
+    });
+}
+
+CFIndex CFSetGetCount(CFSetRef theSet)
+{
+    return guarded("CFSetGetCount", CFIndex{0}, [&] {
+        const Value *value = valueOfKind(theSet, Kind::set, "CFSetGetCount");
+        return value == nullptr
+                   ? CFIndex{0}
+                   : static_cast<CFIndex>(value->as<standin::SetItems>()->members.size());
+    });
+}
+
+void CFSetGetValues(CFSetRef theSet, const void **values)
+{
+    const char *operation = "CFSetGetValues";
+    standin::guardedVoid(operation, [&] {
+        auto &w = world();
+        const Value *set = valueOfKind(theSet, Kind::set, operation);
+        if (set == nullptr) {
+            return;
+        }
+        // The system writes CFSetGetCount() pointers there, whatever it is.
+        if (values == nullptr) {
+            w.references.misuse(std::string(operation) + ": a null buffer for the members of " +
+                                w.references.nameOf(theSet));
+            return;
+        }
+        std::size_t at = 0;
+        for (const auto &member : set->as<standin::SetItems>()->members) {
+            values[at++] = w.references.itemOf(theSet, member, standin::Origin(operation));
+        }
     });
 }
 

@@ -14,6 +14,10 @@ const char *callName(Call call)
     case Call::notificationPortCreate: return "IONotificationPortCreate";
     case Call::interestRegistration: return "IOServiceAddInterestNotification";
     case Call::dictionaryLookup: return "CFDictionaryGetValue";
+    case Call::rootLookup: return "IORegistryGetRootEntry";
+    case Call::registryIdRead: return "IORegistryEntryGetRegistryEntryID";
+    case Call::locationRead: return "IORegistryEntryGetLocationInPlane";
+    case Call::propertiesCopy: return "IORegistryEntryCreateCFProperties";
     }
     return "?";
 }

@@ -24,6 +24,10 @@ enum class Call {
     notificationPortCreate, // IONotificationPortCreate (null)
     interestRegistration,   // IOServiceAddInterestNotification; detail: the interest type
     dictionaryLookup,       // CFDictionaryGetValue (absent); detail: the key
+    rootLookup,             // IORegistryGetRootEntry (no entry)
+    registryIdRead,         // IORegistryEntryGetRegistryEntryID
+    locationRead,           // IORegistryEntryGetLocationInPlane; detail: the plane
+    propertiesCopy,         // IORegistryEntryCreateCFProperties
 };
 
 const char *callName(Call call);

@@ -49,6 +49,13 @@ kern_return_t IOObjectGetClass(io_object_t object, io_name_t className);
 kern_return_t IORegistryEntryGetName(io_registry_entry_t entry, io_name_t name);
 CFTypeRef IORegistryEntryCreateCFProperty(io_registry_entry_t entry, CFStringRef key,
                                           CFAllocatorRef allocator, IOOptionBits options);
+io_registry_entry_t IORegistryGetRootEntry(mach_port_t mainPort);
+kern_return_t IORegistryEntryGetRegistryEntryID(io_registry_entry_t entry, uint64_t *entryID);
+kern_return_t IORegistryEntryGetLocationInPlane(io_registry_entry_t entry, const io_name_t plane,
+                                                io_name_t location);
+kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
+                                                CFMutableDictionaryRef *properties,
+                                                CFAllocatorRef allocator, IOOptionBits options);
 kern_return_t IORegistryEntryGetChildIterator(io_registry_entry_t entry, const io_name_t plane,
                                               io_iterator_t *iterator);
 IONotificationPortRef IONotificationPortCreate(mach_port_t mainPort);

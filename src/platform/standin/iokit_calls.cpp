@@ -214,6 +214,106 @@ CFTypeRef IORegistryEntryCreateCFProperty(io_registry_entry_t entry, CFStringRef
     });
 }
 
+io_registry_entry_t IORegistryGetRootEntry(mach_port_t mainPort)
+{
+    return guarded("IORegistryGetRootEntry", io_object_t{IO_OBJECT_NULL}, [&] {
+        auto &w = world();
+        (void)mainPort;
+        if (fault(Call::rootLookup, 0, nullptr)) {
+            return io_object_t{IO_OBJECT_NULL};
+        }
+        HandleRecord root;
+        root.entry = w.registry.root();
+        root.operation = "IORegistryGetRootEntry";
+        return w.references.addHandle(std::move(root));
+    });
+}
+
+kern_return_t IORegistryEntryGetRegistryEntryID(io_registry_entry_t entry, uint64_t *entryID)
+{
+    const char *operation = "IORegistryEntryGetRegistryEntryID";
+    return guarded(operation, kIOReturnNoMemory, [&] {
+        EntryId id = entryOf(entry, operation);
+        if (id == 0 || entryID == nullptr) {
+            return kIOReturnBadArgument;
+        }
+        if (auto status = fault(Call::registryIdRead, id, nullptr)) {
+            return *status;
+        }
+        *entryID = world().registry.entry(id).registryId;
+        return kern_return_t{KERN_SUCCESS};
+    });
+}
+
+kern_return_t IORegistryEntryGetLocationInPlane(io_registry_entry_t entry, const io_name_t plane,
+                                                io_name_t location)
+{
+    const char *operation = "IORegistryEntryGetLocationInPlane";
+    return guarded(operation, kIOReturnNoMemory, [&] {
+        auto &w = world();
+        EntryId id = entryOf(entry, operation);
+        standin::PlaneId planeId = 0;
+        if (id == 0 || plane == nullptr || location == nullptr ||
+            !w.registry.findPlane(plane, planeId)) {
+            return kIOReturnBadArgument;
+        }
+        if (auto status = fault(Call::locationRead, id, plane)) {
+            return *status;
+        }
+        // An entry without a location in the plane has none to give; the
+        // caller's buffer is left as it was.
+        const std::string *found = w.registry.location(id, planeId);
+        if (found == nullptr) {
+            return kIOReturnNotFound;
+        }
+        copyName(*found, location);
+        return kern_return_t{KERN_SUCCESS};
+    });
+}
+
+kern_return_t IORegistryEntryCreateCFProperties(io_registry_entry_t entry,
+                                                CFMutableDictionaryRef *properties,
+                                                CFAllocatorRef allocator, IOOptionBits options)
+{
+    const char *operation = "IORegistryEntryCreateCFProperties";
+    return guarded(operation, kIOReturnNoMemory, [&] {
+        auto &w = world();
+        EntryId id = entryOf(entry, operation);
+        if (id == 0 || properties == nullptr) {
+            return kIOReturnBadArgument;
+        }
+        if (allocator != kCFAllocatorDefault || options != 0) {
+            w.references.misuse(std::string(operation) +
+                                ": the default allocator and no options are the only ones");
+            return kIOReturnBadArgument;
+        }
+        if (auto status = fault(Call::propertiesCopy, id, nullptr)) {
+            return *status;
+        }
+        // A new dictionary of the entry's own properties. The system's order
+        // is its hash order; this one is the keys' order, the same on every
+        // platform.
+        const auto &table = w.registry.entry(id).properties;
+        std::vector<const std::pair<const std::u16string, standin::ValuePtr> *> sorted;
+        sorted.reserve(table.size());
+        for (const auto &property : table) {
+            sorted.push_back(&property);
+        }
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto *a, const auto *b) { return a->first < b->first; });
+        standin::DictionaryItems items;
+        items.reserve(sorted.size());
+        for (const auto *property : sorted) {
+            items.emplace_back(standin::makeUtf16String(property->first), property->second);
+        }
+        CFTypeRef made = w.references.addValue(standin::makeDictionary(std::move(items)),
+                                               standin::Origin(operation, id));
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
+        *properties = static_cast<CFMutableDictionaryRef>(const_cast<void *>(made));
+        return kern_return_t{KERN_SUCCESS};
+    });
+}
+
 kern_return_t IORegistryEntryGetChildIterator(io_registry_entry_t entry, const io_name_t plane,
                                               io_iterator_t *iterator)
 {

@@ -37,10 +37,73 @@ EntryId Registry::addEntry(std::string className, std::string name)
     if (entries_.size() >= UINT32_MAX - 1) {
         throw std::length_error("registry is full");
     }
-    entries_.push_back(Entry{className, std::move(name), {}, {}});
+    std::uint64_t registryId = makeRegistryId();
+    entries_.push_back(Entry{className, std::move(name), {}, {}, {}, 0, false, 0});
     auto id = static_cast<EntryId>(entries_.size());
+    entries_.back().registryId = registryId;
+    byRegistryId_.emplace(registryId, id);
     append(byClass_[std::move(className)], id);
     return id;
+}
+
+std::uint64_t Registry::makeRegistryId()
+{
+    while (byRegistryId_.count(nextMadeId_) != 0) {
+        ++nextMadeId_;
+    }
+    return nextMadeId_++;
+}
+
+EntryId Registry::root()
+{
+    if (root_ == 0) {
+        root_ = addEntry("IORegistryEntry", "Root");
+    }
+    return root_;
+}
+
+bool Registry::setRegistryId(EntryId entry, std::uint64_t registryId)
+{
+    Entry &changed = mutableEntry(entry);
+    auto found = byRegistryId_.find(registryId);
+    if (found != byRegistryId_.end() && found->second != entry) {
+        Entry &holder = entries_[found->second - 1];
+        if (holder.registryIdGiven) {
+            return false;
+        }
+        EntryId holderId = found->second;
+        holder.registryId = makeRegistryId();
+        byRegistryId_.erase(found);
+        byRegistryId_.emplace(holder.registryId, holderId);
+    }
+    byRegistryId_.erase(changed.registryId);
+    changed.registryId = registryId;
+    changed.registryIdGiven = true;
+    byRegistryId_[registryId] = entry;
+    return true;
+}
+
+void Registry::setLocation(EntryId entry, std::string_view plane, std::string location)
+{
+    Entry &located = mutableEntry(entry);
+    PlaneId id = planeNamed(plane);
+    for (auto &known : located.locations) {
+        if (known.first == id) {
+            known.second = std::move(location);
+            return;
+        }
+    }
+    located.locations.emplace_back(id, std::move(location));
+}
+
+const std::string *Registry::location(EntryId entry, PlaneId plane) const
+{
+    for (const auto &known : entries_[entry - 1].locations) {
+        if (known.first == plane) {
+            return &known.second;
+        }
+    }
+    return nullptr;
 }
 
 Entry &Registry::mutableEntry(EntryId id)

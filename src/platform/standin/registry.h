@@ -29,6 +29,11 @@ struct Entry {
     std::string name;
     std::unordered_map<std::u16string, ValuePtr> properties;
     std::vector<std::shared_ptr<EntryList>> children; // indexed by PlaneId; may be null
+    // Its locations, each in the plane where it was given one.
+    std::vector<std::pair<PlaneId, std::string>> locations;
+    // Unique in the registry: given by a snapshot, or made by the registry.
+    std::uint64_t registryId = 0;
+    bool registryIdGiven = false;
     // A bit for each property key, chosen by a cheap hash of the key: most
     // lookups ask for a property that the entry does not have, and a clear
     // bit answers those without a search.
@@ -40,6 +45,18 @@ public:
     Registry();
 
     EntryId addEntry(std::string className, std::string name);
+    // The root of every plane (class "IORegistryEntry", name "Root"), made
+    // when first asked for; its children in a plane are the plane's
+    // top-level entries.
+    EntryId root();
+    // Gives the entry this registry ID. An ID the registry made for another
+    // entry is taken from it (that entry gets a new one); an ID given to
+    // another entry is not, and then false is returned.
+    bool setRegistryId(EntryId entry, std::uint64_t registryId);
+    // Sets the entry's location in the plane (the plane made if new).
+    void setLocation(EntryId entry, std::string_view plane, std::string location);
+    // The entry's location in the plane, or null when it has none there.
+    const std::string *location(EntryId entry, PlaneId plane) const;
     void setProperty(EntryId entry, std::u16string key, ValuePtr value);
     void addChild(EntryId parent, EntryId child, std::string_view plane);
 
@@ -67,6 +84,14 @@ private:
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::shared_ptr<EntryList>> byClass_;
     std::vector<std::string> planes_;
+    EntryId root_ = 0;
+    std::unordered_map<std::uint64_t, EntryId> byRegistryId_;
+    std::uint64_t nextMadeId_ = madeIdBase;
+    // Where the IDs the registry makes start: far above the IDs a machine
+    // hands out (0x100000000 and a few thousand up), so that the two meet
+    // only in a made-up snapshot, where setRegistryId sorts them out.
+    static constexpr std::uint64_t madeIdBase = 0x7000000000000000ULL;
+    std::uint64_t makeRegistryId();
 };
 
 } // namespace standin

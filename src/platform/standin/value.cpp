@@ -65,6 +65,20 @@ ValuePtr makeDictionary(std::vector<std::pair<std::string, ValuePtr>> items)
 
 ValuePtr makeArray(ArrayItems items) { return std::make_shared<Value>(Value{std::move(items)}); }
 
+ValuePtr makeSet(ArrayItems members)
+{
+    SetItems set;
+    for (auto &member : members) {
+        bool repeated =
+            std::any_of(set.members.begin(), set.members.end(),
+                        [&](const ValuePtr &kept) { return equalKeys(*kept, *member); });
+        if (!repeated) {
+            set.members.push_back(std::move(member));
+        }
+    }
+    return std::make_shared<Value>(Value{std::move(set)});
+}
+
 ValuePtr makeBoolean(bool value) { return std::make_shared<Value>(Value{value}); }
 
 ValuePtr makeDate(double secondsSince2001)
@@ -82,6 +96,7 @@ CFTypeID typeIdOf(Kind kind)
     case Kind::boolean: return 21;
     case Kind::number: return 22;
     case Kind::date: return 42;
+    case Kind::set: return 17;
     }
     return 0;
 }
@@ -96,6 +111,7 @@ const char *kindName(Kind kind)
     case Kind::array: return "array";
     case Kind::boolean: return "boolean";
     case Kind::date: return "date";
+    case Kind::set: return "set";
     }
     return "?";
 }

@@ -15,7 +15,7 @@
 
 namespace standin {
 
-enum class Kind { data, number, string, dictionary, array, boolean, date };
+enum class Kind { data, number, string, dictionary, array, boolean, date, set };
 
 struct Value;
 using ValuePtr = std::shared_ptr<const Value>;
@@ -33,9 +33,15 @@ struct Date {
 using Bytes = std::vector<std::uint8_t>;
 using DictionaryItems = std::vector<std::pair<ValuePtr, ValuePtr>>;
 using ArrayItems = std::vector<ValuePtr>;
+// A set's members, kept apart from an array's items by their type. The
+// system keeps a set in no order of its own; this one keeps them as given.
+struct SetItems {
+    ArrayItems members;
+};
 
 struct Value {
-    std::variant<Bytes, Number, std::u16string, DictionaryItems, ArrayItems, bool, Date> content;
+    std::variant<Bytes, Number, std::u16string, DictionaryItems, ArrayItems, bool, Date, SetItems>
+        content;
 
     Kind kind() const { return static_cast<Kind>(content.index()); }
     template <class T>
@@ -58,6 +64,8 @@ ValuePtr makeUtf16String(std::u16string units);
 ValuePtr makeDictionary(DictionaryItems items);
 ValuePtr makeDictionary(std::vector<std::pair<std::string, ValuePtr>> items);
 ValuePtr makeArray(ArrayItems items);
+// Members equal to an earlier one are dropped, as a set holds each once.
+ValuePtr makeSet(ArrayItems members);
 ValuePtr makeBoolean(bool value);
 ValuePtr makeDate(double secondsSince2001);
 

@@ -21,6 +21,9 @@ const char *const classKey = "IOObjectClass";
 const char *const nameKey = "IORegistryEntryName";
 const char *const idKey = "IORegistryEntryID";
 const char *const childrenKey = "IORegistryEntryChildren";
+const char *const locationKey = "IORegistryEntryLocation";
+const char *const rootClass = "IORegistryEntry";
+const char *const rootName = "Root";
 const char *const defaultPlane = "IOService";
 const std::size_t longestName = 127;
 // Deeper nesting than any registry has; it keeps hostile input from
@@ -185,13 +188,35 @@ private:
     void readPlane(plist_t roots, const std::string &plane)
     {
         if (plist_get_node_type(roots) == PLIST_DICT) {
-            readEntry(roots, plane, plane + " entry 1", 1);
+            readTopLevel(roots, plane, plane + " entry 1");
             return;
         }
         std::size_t index = 0;
         for (plist_t root : elementsOf(roots)) {
-            readEntry(root, plane, plane + " entry " + std::to_string(++index), 1);
+            readTopLevel(root, plane, plane + " entry " + std::to_string(++index));
         }
+    }
+
+    void readTopLevel(plist_t node, const std::string &plane, const std::string &where)
+    {
+        std::size_t index = readEntry(node, plane, where, 1);
+        if (loader_.entries_[index].isRoot) {
+            return;
+        }
+        std::size_t root = rootIndex();
+        if (loader_.rootChildren_.emplace(plane, index).second) {
+            loader_.links_.push_back(Link{plane, root, index});
+        }
+    }
+
+    std::size_t rootIndex()
+    {
+        if (!loader_.root_) {
+            loader_.root_ = loader_.entries_.size();
+            Entry root{rootClass, rootName, {}, {}, {}, true};
+            loader_.entries_.push_back(std::move(root));
+        }
+        return *loader_.root_;
     }
 
     // Returns the index of the entry that this occurrence stands for.
@@ -236,18 +261,37 @@ private:
         if (childrenNode != nullptr && plist_get_node_type(childrenNode) != PLIST_ARRAY) {
             fail(where + ": \"IORegistryEntryChildren\" is not an array");
         }
+        std::optional<std::string> location;
+        if (plist_t locationNode = plist_dict_get_item(node, locationKey)) {
+            if (plist_get_node_type(locationNode) != PLIST_STRING) {
+                fail(where + ": \"IORegistryEntryLocation\" is not a string");
+            }
+            location = stringOf(locationNode);
+            checkName(*location, "the location", where);
+        }
 
-        std::size_t index = entryFor(id, className, name, where);
+        bool isRoot = nesting == 1 && className == rootClass && name == rootName;
+        std::size_t index =
+            isRoot && recording_ ? rootIndex() : entryFor(id, className, name, where);
         bool isNew = recording_ && index == loader_.entries_.size();
         if (isNew) {
-            loader_.entries_.push_back(Entry{className, name, {}});
+            loader_.entries_.push_back(Entry{className, name, {}, id, {}, false});
         }
-        // Properties are checked on every occurrence, kept from the first.
+        // Properties are checked on every occurrence, kept from the first
+        // (the root's from the first capture that writes it).
         auto properties = readProperties(node, where, nesting);
-        if (isNew) {
+        bool firstRoot = isRoot && recording_ && !loader_.rootWritten_;
+        if (isNew || firstRoot) {
             loader_.entries_[index].properties = std::move(properties);
         }
+        if (firstRoot) {
+            loader_.rootWritten_ = true;
+            loader_.entries_[index].registryId = id;
+        }
         bool listsChildren = recording_ && loader_.listed_.emplace(plane, index).second;
+        if (listsChildren && location) {
+            loader_.entries_[index].locations.emplace_back(plane, *location);
+        }
         Reader checker(loader_, false);
         Reader &childReader = listsChildren ? *this : checker;
         std::size_t position = 0;
@@ -288,7 +332,8 @@ private:
         std::vector<std::pair<std::string, standin::ValuePtr>> properties;
         for (const auto &item : itemsOf(node)) {
             const std::string &key = item.first;
-            if (key == classKey || key == nameKey || key == idKey || key == childrenKey) {
+            if (key == classKey || key == nameKey || key == idKey || key == childrenKey ||
+                key == locationKey) {
                 continue;
             }
             std::string context = where;
@@ -441,9 +486,18 @@ void SnapshotLoader::commit() const
     std::vector<standin::EntryId> ids;
     ids.reserve(entries_.size());
     for (const Entry &entry : entries_) {
-        standin::EntryId id = standin::addEntry(entry.className, entry.name);
+        standin::EntryId id = entry.isRoot ? standin::registry().root()
+                                           : standin::addEntry(entry.className, entry.name);
         for (const auto &property : entry.properties) {
             standin::setProperty(id, property.first, property.second);
+        }
+        // An ID that an entry of an earlier snapshot already holds stays
+        // with that entry; this one keeps the ID the registry made for it.
+        if (entry.registryId) {
+            standin::registry().setRegistryId(id, *entry.registryId);
+        }
+        for (const auto &location : entry.locations) {
+            standin::registry().setLocation(id, location.first, location.second);
         }
         ids.push_back(id);
     }

@@ -6,11 +6,23 @@
 //    dictionary or an array of dictionaries, read in the order listed.
 //
 // An entry holds "IOObjectClass", optionally "IORegistryEntryName" (the class
-// when absent), "IORegistryEntryID" and "IORegistryEntryChildren"; every other
-// key is one of its properties. Occurrences that share an ID, in any plane or
-// snapshot, are one entry: the first gives its class, name and properties, the
-// first in each plane lists its children there, and every later one is only a
-// link, which is how several parents and cycles are written.
+// when absent), "IORegistryEntryID", "IORegistryEntryLocation" and
+// "IORegistryEntryChildren"; every other key is one of its properties. The ID
+// and the location are the entry's own, as the system reports them: the ID
+// is what IORegistryEntryGetRegistryEntryID gives (an entry without one gets
+// one the stand-in makes, which no snapshot ID can clash with), the location
+// what IORegistryEntryGetLocationInPlane gives in the plane it was written
+// in. Occurrences that share an ID, in any plane or snapshot, are one entry:
+// the first gives its class, name and properties, the first in each plane
+// lists its children there (and gives its location there), and every later
+// one is only a link, which is how several parents and cycles are written.
+//
+// The registry's root: a top-level entry of class "IORegistryEntry" named
+// "Root" (what `ioreg -a -p PLANE` writes) is the root itself, its children
+// the root's children in that plane. Any other top-level entry (a capture of
+// matched entries, `ioreg -a -r -c CLASS`, or a plane's roots in a map of
+// planes) becomes a child of the root in its plane, so that a reader that
+// starts from the root finds every entry a snapshot holds.
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 #define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 
@@ -48,6 +60,9 @@ private:
         std::string className;
         std::string name;
         std::vector<std::pair<std::string, standin::ValuePtr>> properties;
+        std::optional<std::uint64_t> registryId;
+        std::vector<std::pair<std::string, std::string>> locations; // plane, location
+        bool isRoot = false;
     };
     struct Link {
         std::string plane;
@@ -65,6 +80,9 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> byId_;
     std::set<std::pair<std::string, std::size_t>> listed_;
     std::vector<Link> links_;
+    std::optional<std::size_t> root_; // the registry's root, once a snapshot needs it
+    bool rootWritten_ = false;        // whether a snapshot wrote the root itself
+    std::set<std::pair<std::string, std::size_t>> rootChildren_; // plane, child
 };
 
 // Loads the sample registry built into the program.
