@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "app/output_status.h"
 #include "explain/analysis/explanation.h"
@@ -44,16 +45,23 @@ int refuse(const std::string &what, const std::string &problem)
 
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
+// notes gets what reading the snapshots undid or left out.
 bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
-                     std::string &problem)
+                     std::string &problem, std::vector<std::string> &notes)
 {
 #ifdef PORTPROBE_STANDIN
     snapshot::SnapshotLoader loader;
     for (const explain::SnapshotArgument &snapshot : options.snapshots) {
+        std::size_t noted = loader.notes().size();
         if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
-            what = snapshot.path;
-            problem = *error;
+            std::string message = snapshot::snapshotProblem(snapshot.path, *error);
+            std::size_t split = message.find(": ", snapshot.path.size());
+            what = message.substr(0, split);
+            problem = message.substr(split + 2);
             return false;
+        }
+        for (std::size_t i = noted; i < loader.notes().size(); ++i) {
+            notes.push_back(snapshot.path + ": " + loader.notes()[i]);
         }
     }
     if (options.snapshots.empty()) {
@@ -69,6 +77,7 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
     (void)options;
     (void)what;
     (void)problem;
+    (void)notes;
 #endif
     return true;
 }
@@ -98,10 +107,19 @@ int explainInput(const explain::ExplainOptions &options)
     } else {
         std::string what;
         std::string problem;
-        if (!prepareRegistry(options, what, problem)) {
+        std::vector<std::string> notes;
+        if (!prepareRegistry(options, what, problem, notes)) {
             return refuse(what, problem);
         }
         walk = explain::readRegistryWalk(kIOMainPortDefault);
+        for (const std::string &note : notes) {
+            fprintf(stderr, "%s: %s\n", programName, note.c_str());
+        }
+        // Said on standard error; the JSON holds them too, for tools that
+        // read only it.
+        if (options.json) {
+            walk.notes.insert(walk.notes.begin(), notes.begin(), notes.end());
+        }
     }
 
     const explain::UsbIds &ids = usbIds.ids;

@@ -2,6 +2,8 @@
 // Mac, read into the stand-in registry. The whole input is checked before
 // anything is printed; bad input gets one line on standard error and status 2.
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/output_status.h"
 #include "app/report_sections.h"
@@ -32,11 +34,20 @@ int main(int argc, char *argv[])
     }
 
     snapshot::SnapshotLoader loader;
+    std::vector<std::string> notes;
     for (const SnapshotArgument &snapshot : options.snapshots) {
+        std::size_t noted = loader.notes().size();
         if (auto error = loader.addFile(snapshot.path, snapshot.plane)) {
-            fprintf(stderr, "portprobe-replay: %s: %s\n", snapshot.path.c_str(), error->c_str());
+            fprintf(stderr, "portprobe-replay: %s\n",
+                    snapshot::snapshotProblem(snapshot.path, *error).c_str());
             return badInput;
         }
+        for (std::size_t i = noted; i < loader.notes().size(); ++i) {
+            notes.push_back(snapshot.path + ": " + loader.notes()[i]);
+        }
+    }
+    for (const std::string &note : notes) {
+        fprintf(stderr, "portprobe-replay: %s\n", note.c_str());
     }
     loader.commit();
     printReport();

@@ -1,5 +1,5 @@
-// Reads registry snapshots (property lists, XML or binary) into the
-// stand-in's registry. Two layouts are read:
+// Reads registry snapshots (property lists, XML or binary, or the text that
+// `ioreg` writes) into the stand-in's registry. Two layouts are read:
 //
 // 1. a capture of one plane: an entry dictionary, or an array of them;
 // 2. a map of planes: plane names to that plane's root entries, each a
@@ -11,6 +11,9 @@
 // snapshot, are one entry: the first gives its class, name and properties, the
 // first in each plane lists its children there, and every later one is only a
 // link, which is how several parents and cycles are written.
+//
+// Text is read as the capture of one plane that `ioreg -a` would write for
+// it (see ioreg_text_reader.h); its problems name their line.
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 #define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 
@@ -43,6 +46,11 @@ public:
 
     std::size_t entryCount() const { return entries_.size(); }
 
+    // What was undone or left out in reading the snapshots added (paste
+    // damage, lines cut at a terminal's width), in the order found; said
+    // once each per snapshot.
+    const std::vector<std::string> &notes() const { return notes_; }
+
 private:
     struct Entry {
         std::string className;
@@ -60,12 +68,18 @@ private:
     // the owner is emptied as soon as the bytes are parsed.
     std::optional<std::string> addBytes(std::string_view bytes, std::string *owner,
                                         const std::string &plane);
+    void addText(std::string_view text, const std::string &plane);
 
     std::vector<Entry> entries_;
     std::unordered_map<std::uint64_t, std::size_t> byId_;
     std::set<std::pair<std::string, std::size_t>> listed_;
     std::vector<Link> links_;
+    std::vector<std::string> notes_;
 };
+
+// The message for a problem of the snapshot named file: "FILE:LINE: ..."
+// when the problem names its line, "FILE: ..." otherwise.
+std::string snapshotProblem(const std::string &file, const std::string &problem);
 
 // Loads the sample registry built into the program.
 std::optional<std::string> loadBuiltInSample();
