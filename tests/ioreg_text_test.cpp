@@ -314,8 +314,9 @@ TEST_F(IoregTextTest, ExplainSaysTheSameOfTheTextAsOfThePropertyList)
     std::string power = writeScratch("power.txt", forms.texts[1].bytes);
     for (const char *format : {"", "--json "}) {
         auto fromXml = testing_support::runProcess(PORTPROBE_EXPLAIN_BINARY, format + xml);
-        auto fromText = testing_support::runProcess(PORTPROBE_EXPLAIN_BINARY,
-                                                    format + service + " -p IOPower " + power);
+        std::string arguments = format + service;
+        arguments += " -p IOPower " + power;
+        auto fromText = testing_support::runProcess(PORTPROBE_EXPLAIN_BINARY, arguments);
         EXPECT_EQ(fromXml.status, 0);
         EXPECT_EQ(fromText.status, 0);
         EXPECT_EQ(fromText.out, fromXml.out);
@@ -588,7 +589,7 @@ TEST_F(IoregTextTest, TextOutsideTheGrammarIsRefusedWithItsLine)
 TEST_F(IoregTextTest, NestingBeyondTheLoadersLimitIsRefusedWithItsLine)
 {
     std::string deep;
-    for (int level = 0; level < 257; ++level) {
+    for (std::size_t level = 0; level < 257; ++level) {
         deep += std::string(2 * level, ' ') + "+-o E  <class C>\n";
     }
     std::string values = "+-o E  <class C>\n    {\n      \"k\" = " + std::string(256, '(') +
@@ -618,7 +619,9 @@ TEST(IoregTextPrograms, NotesGoToStandardErrorAndFailuresNameFileAndLine)
                                ": took off the \"> \" that quotes the lines\nportprobe-explain: " +
                                pasted + ": read CRLF line ends as line feeds\n");
     for (const char *program : {PORTPROBE_REPLAY_BINARY, PORTPROBE_EXPLAIN_BINARY}) {
-        auto refused = testing_support::runProcess(program, pasted + " " + bad);
+        std::string arguments = pasted;
+        arguments += " " + bad;
+        auto refused = testing_support::runProcess(program, arguments);
         EXPECT_EQ(refused.status, 2);
         EXPECT_EQ(refused.out, "");
         EXPECT_NE(refused.err.find(bad + ":2: expected an entry line"), std::string::npos)
