@@ -8,12 +8,15 @@
 // A line of the text is one of
 // - an entry line: the tree's drawing ("| " or two spaces a level), "+-o ",
 //   the name, and "<class CLASS, id 0xID, ...>";
-// - within an entry, the lines of its properties: "{", one `"KEY" = VALUE`
-//   a line, "}", each two columns right of its entry's "+-o";
+// - below an entry line, its properties: "{" and "}" four columns right of
+//   its "+-o", between them one `"KEY" = VALUE` a line, six columns right;
 // - the tree's drawing alone, or nothing;
-// - outside the entries' properties, any line that does not start with the
-//   tree's drawing: prose or another command's output, which ends the tree
-//   it follows and is skipped.
+// - outside the entries' properties, prose or another command's output,
+//   which ends the tree it follows and is skipped: within a tree, a line
+//   that starts with neither "|" nor a space; outside the trees, one whose
+//   first character other than a space is not "|".
+// A property line cut at a terminal's width is left out, and so is one that
+// reads whole but is exactly as wide as a line that was surely cut.
 // An entry line at the left of every open entry starts a tree of its own, as
 // each match of `ioreg -r` does.
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_IOREG_TEXT_READER_H
