@@ -287,7 +287,7 @@ TEST_F(SnapshotLoaderTest, BadInputIsRefusedWithItsReasonAndAddsNothing)
         std::string plane;
         std::string message;
     } cases[] = {
-        {"garbage\x01\x02", "", "not a property list"},
+        {"<?xml garbage\x01\x02", "", "not a property list"},
         {"", "", "not a property list"},
         {"bplist00 cut short", "", "not a property list"},
         {plist(str("x")), "", "the top level is a string, " + neither},

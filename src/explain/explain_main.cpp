@@ -50,22 +50,25 @@ void say(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }
 
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
-bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
-                     std::string &problem)
+// notes gets what reading the snapshots undid or left out.
+bool prepareRegistry(const explain::ExplainOptions &options, std::string &problem,
+                     std::vector<std::string> &notes)
 {
 #ifdef PORTPROBE_STANDIN
     snapshot::SnapshotLoader loader;
     for (const explain::SnapshotArgument &snapshot : options.snapshots) {
+        std::size_t noted = loader.notes().size();
         if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
-            what = explain::inputName(snapshot.path);
-            problem = *error;
+            problem = snapshot::snapshotProblem(explain::inputName(snapshot.path), *error);
             return false;
+        }
+        for (std::size_t i = noted; i < loader.notes().size(); ++i) {
+            notes.push_back(explain::inputName(snapshot.path) + ": " + loader.notes()[i]);
         }
     }
     if (options.snapshots.empty()) {
         if (auto error = snapshot::loadBuiltInSample()) {
-            what = "built-in sample";
-            problem = *error;
+            problem = "built-in sample: " + *error;
             return false;
         }
     } else {
@@ -73,8 +76,8 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &what,
     }
 #else
     (void)options;
-    (void)what;
     (void)problem;
+    (void)notes;
 #endif
     return true;
 }
@@ -122,13 +125,22 @@ int explainInput(const explain::ExplainOptions &options)
         }
         walk = std::move(std::get<explain::RegistryWalk>(parse));
     } else {
-        std::string what;
         std::string problem;
-        if (!prepareRegistry(options, what, problem)) {
-            return refuse(what, problem);
+        std::vector<std::string> notes;
+        if (!prepareRegistry(options, problem, notes)) {
+            say(std::string(programName) + ": " + problem);
+            return badInput;
         }
         walk = explain::readRegistryWalk(kIOMainPortDefault);
         noteWhatIsRead(options);
+        for (const std::string &note : notes) {
+            fprintf(stderr, "%s: %s\n", programName, note.c_str());
+        }
+        // Said on standard error; the JSON holds them too, for tools that
+        // read only it.
+        if (options.json) {
+            walk.notes.insert(walk.notes.begin(), notes.begin(), notes.end());
+        }
     }
 
     const explain::UsbIds &ids = usbIds.ids;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/output_status.h"
 #include "app/report_sections.h"
@@ -34,12 +35,22 @@ bool loadSnapshots(const ReplayOptions &options)
         return true;
     }
     snapshot::SnapshotLoader loader;
+    std::vector<std::string> notes;
     for (const SnapshotArgument &snapshot : options.snapshots) {
+        const std::string name = explain::inputName(snapshot.path);
+        const std::size_t noted = loader.notes().size();
         if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
-            fprintf(stderr, "%s: %s: %s\n", programName, explain::inputName(snapshot.path).c_str(),
-                    error->c_str());
+            fprintf(stderr, "%s: %s\n", programName,
+                    snapshot::snapshotProblem(name, *error).c_str());
             return false;
         }
+        for (std::size_t i = noted; i < loader.notes().size(); ++i) {
+            notes.push_back(name + ": " + loader.notes()[i]);
+        }
+    }
+    // Said once the whole input is known to be good.
+    for (const std::string &note : notes) {
+        fprintf(stderr, "%s: %s\n", programName, note.c_str());
     }
     loader.commit();
     std::vector<std::string> planes;

@@ -70,7 +70,7 @@ TEST(ExplainProgramTest, BadUsageAndBadInputGetOneLineAndNothingElse)
          "portprobe-explain: standard input:4: expected an entry or probe line, not \"not a report "
          "line\""},
         {"--usb-ids '" + usbIds + "' - <'" + binary + "'",
-         "portprobe-explain: standard input: holds a zero byte"},
+         "portprobe-explain: standard input:1: expected an entry line"},
     };
     for (const Case &c : cases) {
         ProcessRun run = explainRun(c.arguments);

@@ -1,4 +1,5 @@
 #include "platform/standin/snapshot/snapshot_loader.h"
+#include "platform/standin/snapshot/ioreg_text_reader.h"
 #include "platform/standin/snapshot/plist_shape.h"
 
 #include <algorithm>
@@ -432,6 +433,10 @@ std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std:
     std::string message;
     try {
         before.emplace(*this);
+        if (!looksLikePropertyList(bytes)) {
+            addText(bytes, plane);
+            return std::nullopt;
+        }
         PlistPtr root = parse(bytes);
         if (owner != nullptr) {
             // The tree holds all of it now. Keeping the file's text as well,
@@ -450,6 +455,33 @@ std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std:
         *this = std::move(*before);
     }
     return message;
+}
+
+void SnapshotLoader::addText(std::string_view text, const std::string &plane)
+{
+    IoregText read;
+    if (auto problem = readIoregText(text, deepestNesting, read)) {
+        fail(*problem);
+    }
+    try {
+        Reader(*this, true).readSnapshot(read.roots.get(), plane);
+    } catch (const Failure &failure) {
+        // "PLANE entry 1.2: what": said of the entry's line instead.
+        const std::string &message = failure.message;
+        std::string entryWhere = (plane.empty() ? defaultPlane : plane) + " entry ";
+        std::size_t pathEnd = message.find(": ", entryWhere.size());
+        if (message.compare(0, entryWhere.size(), entryWhere) != 0 ||
+            pathEnd == std::string::npos) {
+            throw;
+        }
+        std::string_view path(message.data() + entryWhere.size(), pathEnd - entryWhere.size());
+        std::size_t line = lineOfEntryPath(read, path);
+        if (line == 0) {
+            throw;
+        }
+        fail(textLineProblem(text, line, message.substr(pathEnd + 2)));
+    }
+    notes_.insert(notes_.end(), read.notes.begin(), read.notes.end());
 }
 
 std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
@@ -504,6 +536,13 @@ void SnapshotLoader::commit() const
     for (const Link &link : links_) {
         standin::addChild(ids[link.parent], ids[link.child], link.plane);
     }
+}
+
+std::string snapshotProblem(const std::string &file, const std::string &problem)
+{
+    std::size_t digits = problem.find_first_not_of("0123456789");
+    bool namesLine = digits > 0 && digits != std::string::npos && problem[digits] == ':';
+    return file + (namesLine ? ":" : ": ") + problem;
 }
 
 } // namespace snapshot

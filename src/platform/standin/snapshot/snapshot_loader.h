@@ -1,5 +1,5 @@
-// Reads registry snapshots (property lists, XML or binary) into the
-// stand-in's registry. Two layouts are read:
+// Reads registry snapshots (property lists, XML or binary, or the text that
+// `ioreg` writes) into the stand-in's registry. Two layouts are read:
 //
 // 1. a capture of one plane: an entry dictionary, or an array of them;
 // 2. a map of planes: plane names to that plane's root entries, each a
@@ -23,6 +23,9 @@
 // matched entries, `ioreg -a -r -c CLASS`, or a plane's roots in a map of
 // planes) becomes a child of the root in its plane, so that a reader that
 // starts from the root finds every entry a snapshot holds.
+//
+// Text is read as the capture of one plane that `ioreg -a` would write for
+// it (see ioreg_text_reader.h); its problems name their line.
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 #define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 
@@ -55,6 +58,11 @@ public:
 
     std::size_t entryCount() const { return entries_.size(); }
 
+    // What was undone or left out in reading the snapshots added (paste
+    // damage, lines cut at a terminal's width), in the order found; said
+    // once each per snapshot.
+    const std::vector<std::string> &notes() const { return notes_; }
+
 private:
     struct Entry {
         std::string className;
@@ -75,6 +83,7 @@ private:
     // the owner is emptied as soon as the bytes are parsed.
     std::optional<std::string> addBytes(std::string_view bytes, std::string *owner,
                                         const std::string &plane);
+    void addText(std::string_view text, const std::string &plane);
 
     std::vector<Entry> entries_;
     std::unordered_map<std::uint64_t, std::size_t> byId_;
@@ -83,7 +92,12 @@ private:
     std::optional<std::size_t> root_; // the registry's root, once a snapshot needs it
     bool rootWritten_ = false;        // whether a snapshot wrote the root itself
     std::set<std::pair<std::string, std::size_t>> rootChildren_; // plane, child
+    std::vector<std::string> notes_;
 };
+
+// The message for a problem of the snapshot named file: "FILE:LINE: ..."
+// when the problem names its line, "FILE: ..." otherwise.
+std::string snapshotProblem(const std::string &file, const std::string &problem);
 
 // Loads the sample registry built into the program.
 std::optional<std::string> loadBuiltInSample();
