@@ -14,6 +14,7 @@
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
 #include "explain/input/input_file.h"
+#include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "explain/input/report/report_parser.h"
 #include "explain/output/json_render.h"
@@ -29,6 +30,7 @@ namespace {
 
 const char *const programName = "portprobe-explain";
 const int badInput = 2;
+const int concernFound = 3; // --check: a verdict is a warning or a problem
 
 #ifdef PORTPROBE_STANDIN
 const bool snapshotsAllowed = true;
@@ -84,6 +86,8 @@ int explainInput(const explain::ExplainOptions &options)
     }
 
     explain::RegistryWalk walk;
+    explain::PortCapture capture;
+    std::string source = "report";
     if (options.reportPath) {
         std::string text;
         std::string error;
@@ -102,11 +106,21 @@ int explainInput(const explain::ExplainOptions &options)
             return refuse(what, problem);
         }
         walk = explain::readRegistryWalk(kIOMainPortDefault);
+        capture = explain::readPortCapture(kIOMainPortDefault);
+#ifdef PORTPROBE_STANDIN
+        source = options.snapshots.empty() ? "sample" : "snapshot";
+#else
+        source = "registry";
+#endif
     }
 
     const explain::UsbIds &ids = usbIds.ids;
-    explain::Explanation explanation =
-        explain::explainWalk(walk, [&ids](std::uint16_t vendor) { return ids.vendorName(vendor); });
+    const explain::VendorNames vendors = [&ids](std::uint16_t vendor) {
+        return ids.vendorName(vendor);
+    };
+    explain::Explanation explanation = explain::explainWalk(walk, vendors);
+    explanation.source = source;
+    explain::explainPorts(capture, vendors, explanation);
     std::string out = options.json ? explain::explanationJson(explanation)
                                    : explain::explanationText(explanation);
     errno = 0;
@@ -116,7 +130,11 @@ int explainInput(const explain::ExplainOptions &options)
         fprintf(stderr, "%s: write error: %s\n", programName, strerror(errno != 0 ? errno : EIO));
         return 1;
     }
-    return finishOutput(programName);
+    const int status = finishOutput(programName);
+    if (status == 0 && options.check && explain::anyConcern(explanation)) {
+        return concernFound;
+    }
+    return status;
 }
 
 int run(int argc, char *argv[])

@@ -17,6 +17,7 @@ const char *const explainUsage =
     "\n"
     "Options:\n"
     "  --json             print a JSON document instead of text\n"
+    "  --check            exit with status 3 when any finding is a warning or a problem\n"
     "  --usb-ids FILE     take vendor names from FILE (usb.ids format); by default\n"
     "                     from the first usb.ids found in the usual places\n"
     "  --report FILE      explain the portprobe report in FILE ('-': standard input)\n"
@@ -53,6 +54,8 @@ ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snap
             return options;
         } else if (is(argument, "--json")) {
             options.json = true;
+        } else if (is(argument, "--check")) {
+            options.check = true;
         } else if (is(argument, "--usb-ids") || is(argument, "--report")) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 return usageError(std::string(argument) + " needs a file");

@@ -81,7 +81,7 @@ TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
     std::string text = testing_support::commandOutput(command);
     EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
     EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;
-    EXPECT_NE(text.find("Port Port-USB-C@3"), std::string::npos);
+    EXPECT_NE(text.find("\n  Port-USB-C@3 (AppleHPMInterfaceType10)"), std::string::npos);
 }
 
 TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)

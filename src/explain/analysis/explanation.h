@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "explain/analysis/port_story.h"
+#include "explain/input/port_capture.h"
 #include "explain/input/walk_model.h"
 
 namespace explain {
@@ -52,13 +54,37 @@ struct ControllerExplanation {
     std::vector<PortExplanation> ports;
 };
 
+// A port told from every source: its story, and the decoded probed
+// properties of its entries.
+struct PortAccount {
+    PortStory story;
+    std::vector<PropertyExplanation> properties;
+    // The properties are those of a port of the controllers' walk (and are
+    // shown there); false when they were read from the port's own capture.
+    bool fromWalk = false;
+};
+
 struct Explanation {
+    // Where the input came from: "registry", "sample", "snapshot", "report".
+    std::string source = "registry";
     std::vector<ControllerExplanation> controllers;
+    std::vector<PortAccount> ports;
+    std::vector<PowerManagerStory> powerManagers;
     std::vector<std::string> notes; // the walk's own notes, passed on
 };
 
 // Linear in the walk: nothing looks across the walk per property.
 Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames);
+
+// Adds each port's story and the power manager's view: the ports of the
+// capture joined by name with the walk's ports (a port of the walk alone
+// gets a story of its properties' verdicts), and the verdicts drawn from
+// them all. Linear in the capture and the walk.
+void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
+                  Explanation &explanation);
+
+// True when any verdict is a warning or a problem.
+bool anyConcern(const Explanation &explanation);
 
 } // namespace explain
 

@@ -3,11 +3,13 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "explain/output/story_json.h"
+
 namespace explain {
 
 namespace {
 
-const int documentVersion = 1;
+const int documentVersion = 2;
 
 std::string objectText(std::uint32_t object)
 {
@@ -66,9 +68,18 @@ Json explanationDocument(const Explanation &explanation)
         controllerDocument["ports"] = std::move(ports);
         controllers.push_back(std::move(controllerDocument));
     }
+    Json ports = Json::array();
+    for (const PortAccount &port : explanation.ports) {
+        ports.push_back(portDocument(port.story, propertiesDocument(port.properties)));
+    }
     Json document = Json::object();
     document["format"] = "portprobe-explain";
     document["version"] = documentVersion;
+    document["source"] = explanation.source;
+    document["ports"] = std::move(ports);
+    document["power_manager"] = explanation.powerManagers.empty()
+                                    ? Json(nullptr)
+                                    : powerManagerDocument(explanation.powerManagers.front());
     document["controllers"] = std::move(controllers);
     document["notes"] = explanation.notes;
     return document;
