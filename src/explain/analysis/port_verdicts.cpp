@@ -185,7 +185,7 @@ void dataVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
 
 const char *codeOfNote(const std::string &note)
 {
-    if (note.compare(0, 27, "asks for object position 0") == 0 ||
+    if (note.compare(0, 26, "asks for object position 0") == 0 ||
         (note.compare(0, 13, "asks for PDO ") == 0 &&
          note.find(", past the ") != std::string::npos)) {
         return "request_out_of_range";
