@@ -70,6 +70,8 @@ TEST(PortVerdicts, EachCodeWhenItsFactsHold)
                           {{"DataRateDescription", text("480 Mbps (High Speed)")}},
                           {node("IOUSBHostDevice", "Flash Disk", device)})});
     };
+    CapturedEntry magSafe = poweredPort(at5A, {});
+    magSafe.properties[0].value = text("MagSafe 3"); // no Type-C cable to judge
     struct Case {
         const char *what;
         CapturedEntry port;
@@ -89,6 +91,7 @@ TEST(PortVerdicts, EachCodeWhenItsFactsHold)
          poweredPort(at5A, {}),
          {{"over_3a_without_emarker", Severity::info}}},
         {"5 A with a 5 A e-marker", poweredPort(at5A, {marked5A}), {}},
+        {"5 A on a MagSafe port", magSafe, {}},
         {"a winning option not offered",
          poweredPort(at12V, {marked5A}),
          {{"sources_disagree", Severity::warning}, {"power_below_offer", Severity::info}}},

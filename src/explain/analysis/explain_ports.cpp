@@ -59,11 +59,14 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
 void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
                   Explanation &explanation)
 {
-    std::unordered_map<std::string, const PortExplanation *> walkPorts;
-    for (const ControllerExplanation &controller : explanation.controllers) {
-        for (const PortExplanation &port : controller.ports) {
-            if (!port.entry.empty()) {
-                walkPorts.emplace(port.entry.back(), &port);
+    // The walk's ports by name; an index is cleared once a port of the
+    // capture has taken it.
+    std::unordered_map<std::string, std::optional<PortAccount::WalkPort>> walkPorts;
+    for (std::size_t c = 0; c < explanation.controllers.size(); ++c) {
+        const std::vector<PortExplanation> &ports = explanation.controllers[c].ports;
+        for (std::size_t p = 0; p < ports.size(); ++p) {
+            if (!ports[p].entry.empty()) {
+                walkPorts.emplace(ports[p].entry.back(), PortAccount::WalkPort{c, p});
             }
         }
     }
@@ -76,33 +79,38 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
         story.power = readPortPower(found);
         story.data = readPortData(found);
         std::size_t pathLength = 1;
+        const std::vector<PropertyExplanation> *properties = &account.ownProperties;
         if (auto joined = walkPorts.find(story.name); joined != walkPorts.end() && joined->second) {
-            account.properties = joined->second->properties;
-            account.fromWalk = true;
-            pathLength = joined->second->entry.size();
-            joined->second = nullptr;
+            const PortExplanation &walkPort =
+                explanation.controllers[joined->second->controller].ports[joined->second->port];
+            account.walkPort = joined->second;
+            properties = &walkPort.properties;
+            pathLength = walkPort.entry.size();
+            joined->second.reset();
         } else {
-            account.properties = capturedProperties(found, vendorNames);
+            account.ownProperties = capturedProperties(found, vendorNames);
         }
         story.verdicts = portVerdicts(story);
-        for (Verdict &verdict : propertyVerdicts(account.properties, pathLength)) {
+        for (Verdict &verdict : propertyVerdicts(*properties, pathLength)) {
             story.verdicts.push_back(std::move(verdict));
         }
         explanation.ports.push_back(std::move(account));
     }
     // Ports the walk reaches and the capture does not (a report, or firmware
     // without the IOPort plane): what their properties say.
-    for (const ControllerExplanation &controller : explanation.controllers) {
-        for (const PortExplanation &port : controller.ports) {
+    for (std::size_t c = 0; c < explanation.controllers.size(); ++c) {
+        const std::vector<PortExplanation> &ports = explanation.controllers[c].ports;
+        for (std::size_t p = 0; p < ports.size(); ++p) {
+            const PortExplanation &port = ports[p];
             auto joined = walkPorts.find(port.entry.empty() ? std::string() : port.entry.back());
-            if (joined == walkPorts.end() || joined->second != &port) {
+            if (joined == walkPorts.end() || !joined->second || joined->second->controller != c ||
+                joined->second->port != p) {
                 continue;
             }
             PortAccount account;
-            account.story.name = port.entry.empty() ? std::string() : port.entry.back();
+            account.story.name = joined->first;
             account.story.className = port.className;
-            account.properties = port.properties;
-            account.fromWalk = true;
+            account.walkPort = joined->second;
             account.story.verdicts = propertyVerdicts(port.properties, port.entry.size());
             explanation.ports.push_back(std::move(account));
         }
@@ -117,6 +125,19 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
             std::to_string(explanation.powerManagers.size()) +
             " power managers were found; the JSON document shows the first");
     }
+}
+
+const std::vector<PropertyExplanation> &propertiesOf(const Explanation &explanation,
+                                                     const PortAccount &port)
+{
+    if (port.walkPort && port.walkPort->controller < explanation.controllers.size()) {
+        const ControllerExplanation &controller =
+            explanation.controllers[port.walkPort->controller];
+        if (port.walkPort->port < controller.ports.size()) {
+            return controller.ports[port.walkPort->port].properties;
+        }
+    }
+    return port.ownProperties;
 }
 
 bool anyConcern(const Explanation &explanation)

@@ -58,10 +58,16 @@ struct ControllerExplanation {
 // properties of its entries.
 struct PortAccount {
     PortStory story;
-    std::vector<PropertyExplanation> properties;
-    // The properties are those of a port of the controllers' walk (and are
-    // shown there); false when they were read from the port's own capture.
-    bool fromWalk = false;
+    // The port of the controllers' walk with the same name, by index into
+    // the explanation's controllers and their ports; its properties are the
+    // port's, and are not copied.
+    struct WalkPort {
+        std::size_t controller = 0;
+        std::size_t port = 0;
+    };
+    std::optional<WalkPort> walkPort;
+    // Without a walk port: the probed properties of the port's own capture.
+    std::vector<PropertyExplanation> ownProperties;
 };
 
 struct Explanation {
@@ -82,6 +88,10 @@ Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames
 // them all. Linear in the capture and the walk.
 void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
                   Explanation &explanation);
+
+// The port's decoded properties: its walk port's, or its own.
+const std::vector<PropertyExplanation> &propertiesOf(const Explanation &explanation,
+                                                     const PortAccount &port);
 
 // True when any verdict is a warning or a problem.
 bool anyConcern(const Explanation &explanation);

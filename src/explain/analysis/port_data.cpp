@@ -1,6 +1,7 @@
 // A port's data links: the transports it supports, has provisioned and
 // runs, the USB link and the devices on it, Thunderbolt and DisplayPort.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "explain/analysis/captured_values.h"
@@ -26,15 +27,15 @@ std::optional<std::int64_t> rateOfDescription(const std::string &text)
     const char *start = text.c_str();
     char *end = nullptr;
     const double number = std::strtod(start, &end);
-    if (end == start || number <= 0 || number > 1.0e6) {
+    if (end == start || !(number > 0 && number <= 1.0e6)) { // NaN fails too
         return std::nullopt;
     }
     const std::string unit(end);
     if (unit.compare(0, 5, " Gbps") == 0) {
-        return static_cast<std::int64_t>(number * 1000 + 0.5);
+        return static_cast<std::int64_t>(std::llround(number * 1000));
     }
     if (unit.compare(0, 5, " Mbps") == 0) {
-        return static_cast<std::int64_t>(number + 0.5);
+        return static_cast<std::int64_t>(std::llround(number));
     }
     return std::nullopt;
 }

@@ -212,7 +212,11 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
         }
     }
     if (!cable.eMarked) {
-        if (port.story.connected != true) {
+        // Only a USB-C port's cable is a Type-C cable (a MagSafe cable is
+        // not), and only a connected port has one.
+        const bool typeC =
+            port.story.type ? *port.story.type == "USB-C" : firstOf(port, EntryRole::cc) != nullptr;
+        if (port.story.connected != true || !typeC) {
             return std::nullopt;
         }
         // A cable whose e-marker was not read may carry 3 A at up to 20 V.

@@ -63,6 +63,9 @@ struct PortPower {
     std::optional<PowerContract> contract;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PartnerFacts {
     std::optional<std::uint32_t> vendorId;
     std::optional<std::string> vendorName;
@@ -73,6 +76,9 @@ struct PartnerFacts {
     std::vector<std::string> entry;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct CableFacts {
     bool eMarked = false;
     std::optional<std::string> type;     // "passive" or "active"
@@ -107,6 +113,9 @@ struct UsbLink {
     std::vector<std::string> entry; // the active transport's entry
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct ThunderboltLink {
     std::optional<bool> active;
     StoryJson generation; // the registry's "Generation", as it stands
@@ -114,6 +123,9 @@ struct ThunderboltLink {
     std::vector<std::string> entry;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct DisplayPortLink {
     std::optional<bool> hpd;
     std::optional<std::int64_t> lanes;
@@ -123,6 +135,9 @@ struct DisplayPortLink {
     std::vector<std::string> entry;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PortData {
     std::vector<std::string> supported;
     std::vector<std::string> provisioned;
@@ -132,6 +147,9 @@ struct PortData {
     std::optional<DisplayPortLink> displayPort;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PortStory {
     std::string name; // "Port-USB-C@1"
     std::string className;
@@ -164,6 +182,9 @@ struct AdapterFacts {
     std::optional<std::string> description;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PortControllerFacts {
     std::size_t index = 0;
     std::vector<std::uint32_t> pdos; // the non-zero slots, in order
@@ -176,6 +197,9 @@ struct PortControllerFacts {
     bool live = false;
 };
 
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct PowerManagerStory {
     std::string name; // its entry name
     std::optional<std::uint64_t> registryId;

@@ -58,7 +58,10 @@ void powerVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
     bool cableLimits = false;
     if (contract.voltageMv && contract.currentMa && source != nullptr) {
         const std::optional<std::int64_t> offered = offeredAt(*source, *contract.voltageMv);
-        const bool cableAt3A = !eMarked || (story.cable->maxCurrentMa == unmarkedCurrentMa);
+        // Without a cable (not a USB-C port, or its state unknown) nothing
+        // is said of the cable.
+        const bool cableAt3A =
+            story.cable && (!eMarked || story.cable->maxCurrentMa == unmarkedCurrentMa);
         if (offered && *contract.currentMa < *offered && cableAt3A &&
             *contract.currentMa <= unmarkedCurrentMa) {
             cableLimits = true;
@@ -78,7 +81,7 @@ void powerVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
                                        {option, options}));
         }
     }
-    if (contract.currentMa && *contract.currentMa > unmarkedCurrentMa && !eMarked) {
+    if (contract.currentMa && *contract.currentMa > unmarkedCurrentMa && story.cable && !eMarked) {
         verdicts.push_back(verdict(
             "over_3a_without_emarker", Severity::info,
             "the contract takes " + amps(*contract.currentMa) +
@@ -244,7 +247,7 @@ std::vector<Verdict> propertyVerdicts(const std::vector<PropertyExplanation> &pr
             const std::string named = (where.empty() ? "" : where + " ") + property.key;
             const bool problem = std::string(code).compare(0, 8, "request_") == 0;
             verdicts.push_back(verdict(code, problem ? Severity::problem : Severity::warning,
-                                       named + ": " + note, {{property.entry, property.key}}));
+                                       named + ": " += note, {{property.entry, property.key}}));
         }
     }
     return verdicts;

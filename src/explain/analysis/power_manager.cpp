@@ -91,15 +91,16 @@ PortControllerFacts readController(const PropertyValue &info, std::size_t index,
              pd::pdoListBreaches(controller.pdos, pd::PowerRole::source)) {
             const bool first = breach.compare(0, 6, "PDO 1 ") == 0;
             story.verdicts.push_back(verdictOn(story.name, first ? "first_pdo_not_5v" : "pdo_order",
-                                               Severity::warning, which + ": " + breach, {pdoKey}));
+                                               Severity::warning, which + ": " += breach,
+                                               {pdoKey}));
         }
         for (std::size_t i = 0; i < controller.pdos.size(); ++i) {
             const pd::DecodedPdo pdo = pd::decodePdo(controller.pdos[i], pd::PowerRole::source,
                                                      static_cast<unsigned>(i + 1));
             for (const std::string &reserved : pdo.object.reserved) {
-                story.verdicts.push_back(
-                    verdictOn(story.name, "reserved_code", Severity::warning,
-                              which + " PDO " + std::to_string(i + 1) + ": " + reserved, {pdoKey}));
+                story.verdicts.push_back(verdictOn(
+                    story.name, "reserved_code", Severity::warning,
+                    which + " PDO " + std::to_string(i + 1) + ": " += reserved, {pdoKey}));
             }
         }
     }
@@ -124,7 +125,7 @@ PortControllerFacts readController(const PropertyValue &info, std::size_t index,
         controller.requestLine = request.line;
         for (const std::string &overreach : request.overreach) {
             story.verdicts.push_back(verdictOn(story.name, "request_exceeds_pdo", Severity::problem,
-                                               which + ": the request " + overreach,
+                                               which + ": the request " += overreach,
                                                {requestKey, pdoKey}));
         }
     }

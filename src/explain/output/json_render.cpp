@@ -70,7 +70,8 @@ Json explanationDocument(const Explanation &explanation)
     }
     Json ports = Json::array();
     for (const PortAccount &port : explanation.ports) {
-        ports.push_back(portDocument(port.story, propertiesDocument(port.properties)));
+        ports.push_back(
+            portDocument(port.story, propertiesDocument(propertiesOf(explanation, port))));
     }
     Json document = Json::object();
     document["format"] = "portprobe-explain";

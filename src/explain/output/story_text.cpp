@@ -213,8 +213,8 @@ std::string dataText(const PortData &data)
     }
     // A DisplayPort transport that sees no display and runs no link says
     // nothing worth a line; every USB-C port has one.
-    const bool displayPortSays =
-        data.displayPort && (data.displayPort->hpd == true || data.displayPort->lanes.value_or(0) > 0);
+    const bool displayPortSays = data.displayPort && (data.displayPort->hpd == true ||
+                                                      data.displayPort->lanes.value_or(0) > 0);
     if (displayPortSays) {
         const DisplayPortLink &link = *data.displayPort;
         std::string dp = "DisplayPort: ";

@@ -182,21 +182,21 @@ void appendStories(std::string &out, const Explanation &explanation)
     }
     for (const PortAccount &port : explanation.ports) {
         bool anything = false;
-        for (const PropertyExplanation &property : port.properties) {
+        for (const PropertyExplanation &property : port.ownProperties) {
             anything = anything || !saysNothing(property);
         }
-        if (port.fromWalk || !anything) {
+        if (port.walkPort || !anything) {
             continue;
         }
         out += '\n';
         appendLine(out, 0, "Properties of " + port.story.name);
         ShownDecodings shown;
-        for (const PropertyExplanation &property : port.properties) {
+        for (const PropertyExplanation &property : port.ownProperties) {
             if (!saysNothing(property)) {
                 appendProperty(out, 1, property, 1, shown);
             }
         }
-        appendNotes(out, 1, notesOf(port.properties, 1));
+        appendNotes(out, 1, notesOf(port.ownProperties, 1));
     }
 }
 
