@@ -106,6 +106,25 @@ TEST(TextRenderTest, SaysWhatTheInputIsAndWhenThereIsNothing)
                                               "Controller AppleHPMARMSPMI, 2 of 2\n  No port.\n");
 }
 
+TEST(JsonRenderTest, WrittenPieceByPieceAsTheWholeDocumentDumps)
+{
+    Explanation explanation = onePort();
+    explanation.source = "sample";
+    explanation.ports.resize(2);
+    explanation.ports[0].story.name = "Port-USB-C@1";
+    explanation.ports[0].walkPort = explain::PortAccount::WalkPort{0, 0};
+    explanation.ports[1].story.name = "Port-USB-C@9";
+    explanation.ports[1].story.verdicts = {{"pdo_order", explain::Severity::warning, "t", {}}};
+    explanation.powerManagers.resize(1);
+    explanation.powerManagers[0].name = "AppleSmartBattery";
+    for (const Explanation &one : {onePort(), explanation, Explanation()}) {
+        EXPECT_EQ(
+            explain::explanationJson(one),
+            explain::explanationDocument(one).dump(2, ' ', false, Json::error_handler_t::replace) +
+                "\n");
+    }
+}
+
 TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
 {
     Json document = Json::parse(explain::explanationJson(onePort()));
