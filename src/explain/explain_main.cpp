@@ -121,6 +121,10 @@ int explainInput(const explain::ExplainOptions &options)
     explain::Explanation explanation = explain::explainWalk(walk, vendors);
     explanation.source = source;
     explain::explainPorts(capture, vendors, explanation);
+    // What was read is no longer needed: free it before the rendering
+    // doubles what is held.
+    walk = explain::RegistryWalk();
+    capture = explain::PortCapture();
     std::string out = options.json ? explain::explanationJson(explanation)
                                    : explain::explanationText(explanation);
     errno = 0;

@@ -33,6 +33,7 @@ inline CapturedEntry node(std::string className, std::string name, Members prope
 inline PropertyValue strings(std::vector<std::string> texts)
 {
     std::vector<PropertyValue> items;
+    items.reserve(texts.size());
     for (std::string &text : texts) {
         items.push_back(walk_builder::text(std::move(text)));
     }
@@ -65,9 +66,10 @@ inline CapturedEntry source(const std::string &name, std::vector<PropertyValue> 
                 std::move(members));
 }
 
-inline PropertyValue vdoArray(std::vector<std::uint32_t> vdos)
+inline PropertyValue vdoArray(const std::vector<std::uint32_t> &vdos)
 {
     std::vector<PropertyValue> items;
+    items.reserve(vdos.size());
     for (std::uint32_t vdo : vdos) {
         items.push_back(walk_builder::objects({vdo}));
     }
