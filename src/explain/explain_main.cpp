@@ -118,12 +118,10 @@ int explainInput(const explain::ExplainOptions &options)
     const explain::VendorNames vendors = [&ids](std::uint16_t vendor) {
         return ids.vendorName(vendor);
     };
-    explain::Explanation explanation = explain::explainWalk(walk, vendors);
+    explain::Explanation explanation = explain::explainWalk(std::move(walk), vendors);
     explanation.source = source;
     explain::explainPorts(capture, vendors, explanation);
-    // What was read is no longer needed: free it before the rendering
-    // doubles what is held.
-    walk = explain::RegistryWalk();
+    // What was read is no longer needed: free it before the rendering.
     capture = explain::PortCapture();
     std::string out = options.json ? explain::explanationJson(explanation)
                                    : explain::explanationText(explanation);

@@ -246,3 +246,35 @@ TEST(SamplePort, EveryKindReadsAsTheStandardSays)
 }
 
 } // namespace
+
+namespace {
+
+// Explaining while releasing the walk says exactly what explaining it whole
+// does, and leaves nothing of the walk behind.
+TEST(ReleasedWalk, TellsTheSameAsTheWholeWalk)
+{
+    explain::RegistryWalk walk;
+    walk.entries = samplePort();
+    walk.entries[1].properties.push_back({"PDRevision", number(3)}); // the controller's own
+    const explain::Explanation whole = explain::explainWalk(walk, someVendors());
+    explain::RegistryWalk spent = walk;
+    const explain::Explanation released = explain::explainWalk(std::move(spent), someVendors());
+    ASSERT_EQ(whole.controllers.size(), released.controllers.size());
+    ASSERT_EQ(whole.controllers[0].ports.size(), 1u);
+    ASSERT_EQ(released.controllers[0].ports.size(), 1u);
+    auto same = [](const std::vector<PropertyExplanation> &a,
+                   const std::vector<PropertyExplanation> &b) {
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].decoded, b[i].decoded) << a[i].key;
+            EXPECT_EQ(a[i].lines, b[i].lines) << a[i].key;
+            EXPECT_EQ(a[i].notes, b[i].notes) << a[i].key;
+        }
+    };
+    same(whole.controllers[0].properties, released.controllers[0].properties);
+    same(whole.controllers[0].ports[0].properties, released.controllers[0].ports[0].properties);
+    EXPECT_FALSE(whole.controllers[0].ports[0].properties.empty());
+    EXPECT_TRUE(spent.entries.empty()); // NOLINT(bugprone-use-after-move): released on purpose
+}
+
+} // namespace

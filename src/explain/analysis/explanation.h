@@ -81,6 +81,9 @@ struct Explanation {
 
 // Linear in the walk: nothing looks across the walk per property.
 Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames);
+// The same, releasing the walk as it goes: what it held is gone once each
+// controller is explained.
+Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames);
 
 // Adds each port's story and the power manager's view: the ports of the
 // capture joined by name with the walk's ports (a port of the walk alone
