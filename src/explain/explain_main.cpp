@@ -123,13 +123,24 @@ int explainInput(const explain::ExplainOptions &options)
     explain::explainPorts(capture, vendors, explanation);
     // What was read is no longer needed: free it before the rendering.
     capture = explain::PortCapture();
-    std::string out = options.json ? explain::explanationJson(explanation)
-                                   : explain::explanationText(explanation);
-    errno = 0;
-    if (fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
-        // A write that large fails in fwrite itself, whose reason the final
-        // flush no longer knows.
-        fprintf(stderr, "%s: write error: %s\n", programName, strerror(errno != 0 ? errno : EIO));
+    // Written piece by piece as it is rendered; after a failed write the
+    // rest is not attempted.
+    int writeError = 0;
+    const explain::TextSink write = [&writeError](const std::string &piece) {
+        errno = 0;
+        if (writeError == 0 && fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
+            // A large write fails in fwrite itself, whose reason the final
+            // flush no longer knows.
+            writeError = errno != 0 ? errno : EIO;
+        }
+    };
+    if (options.json) {
+        explain::writeExplanationJson(explanation, write);
+    } else {
+        explain::writeExplanationText(explanation, write);
+    }
+    if (writeError != 0) {
+        fprintf(stderr, "%s: write error: %s\n", programName, strerror(writeError));
         return 1;
     }
     const int status = finishOutput(programName);

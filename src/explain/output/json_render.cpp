@@ -117,7 +117,8 @@ void appendMember(std::string &out, const char *name, const Json &value, bool la
 // An array member whose items are made and written one at a time, so that
 // the document is never held whole.
 template <typename Items, typename MakeItem>
-void appendArrayMember(std::string &out, const char *name, const Items &items, MakeItem makeItem)
+void appendArrayMember(std::string &out, const char *name, const Items &items, MakeItem makeItem,
+                       const TextSink &sink)
 {
     out += "  \"";
     out += name;
@@ -131,6 +132,8 @@ void appendArrayMember(std::string &out, const char *name, const Items &items, M
         out += "    ";
         appendIndented(out, dumped(makeItem(items[i])), "    ");
         out += i + 1 < items.size() ? ",\n" : "\n";
+        sink(out);
+        out.clear();
     }
     out += "  ],\n";
 }
@@ -160,19 +163,27 @@ Json explanationDocument(const Explanation &explanation)
 
 // Written member by member, each port and controller as it is made: the
 // same text as explanationDocument's dump, without holding that document.
-std::string explanationJson(const Explanation &explanation)
+void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
 {
     std::string out = "{\n";
     appendMember(out, "format", "portprobe-explain", false);
     appendMember(out, "version", documentVersion, false);
     appendMember(out, "source", explanation.source, false);
-    appendArrayMember(out, "ports", explanation.ports, [&explanation](const PortAccount &port) {
-        return storyPortDocument(explanation, port);
-    });
+    appendArrayMember(
+        out, "ports", explanation.ports,
+        [&explanation](const PortAccount &port) { return storyPortDocument(explanation, port); },
+        sink);
     appendMember(out, "power_manager", powerManagerMember(explanation), false);
-    appendArrayMember(out, "controllers", explanation.controllers, controllerDocument);
+    appendArrayMember(out, "controllers", explanation.controllers, controllerDocument, sink);
     appendMember(out, "notes", explanation.notes, true);
     out += "}\n";
+    sink(out);
+}
+
+std::string explanationJson(const Explanation &explanation)
+{
+    std::string out;
+    writeExplanationJson(explanation, [&out](const std::string &piece) { out += piece; });
     return out;
 }
 

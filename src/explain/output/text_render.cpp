@@ -202,7 +202,7 @@ void appendStories(std::string &out, const Explanation &explanation)
 
 } // namespace
 
-std::string explanationText(const Explanation &explanation)
+void writeExplanationText(const Explanation &explanation, const TextSink &sink)
 {
     std::string out;
     for (const std::string &note : explanation.notes) {
@@ -214,9 +214,12 @@ std::string explanationText(const Explanation &explanation)
     const bool stories = !explanation.ports.empty() || !explanation.powerManagers.empty();
     if (explanation.controllers.empty() && !stories) {
         appendLine(out, 0, "No port found.");
-        return out;
+        sink(out);
+        return;
     }
     appendStories(out, explanation);
+    sink(out);
+    out.clear();
     bool first = !stories;
     const std::vector<std::string> headings = controllerHeadings(explanation.controllers);
     for (std::size_t c = 0; c < explanation.controllers.size(); ++c) {
@@ -240,7 +243,15 @@ std::string explanationText(const Explanation &explanation)
         for (const PortExplanation &port : controller.ports) {
             appendPort(out, port, controllerLength);
         }
+        sink(out);
+        out.clear();
     }
+}
+
+std::string explanationText(const Explanation &explanation)
+{
+    std::string out;
+    writeExplanationText(explanation, [&out](const std::string &piece) { out += piece; });
     return out;
 }
 
