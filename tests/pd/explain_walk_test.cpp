@@ -210,8 +210,8 @@ TEST(PortNotes, EachNamesItsEntryAndKey)
         std::string(
             "CC/SOP' CableIdentity: the passive cable claims EPR mode capable with a 20 V ") +
             "maximum; EPR needs 50 V",
-        "CC/SOP' VDMResponse: the negative number -16736191 is read as the sign-extended 32-bit "
-        "object 0xff00a041",
+        std::string("CC/SOP' VDMResponse: the negative number -16736191 is read as the ") +
+            "sign-extended 32-bit object 0xff00a041",
     };
     const std::vector<std::string> &notes = controllerExplanation.ports.at(0).notes;
     for (const std::string &note : expected) {
