@@ -16,6 +16,7 @@
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
 #include "explain/input/input_file.h"
+#include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "explain/input/report/report_parser.h"
 #include "explain/output/json_render.h"
@@ -33,6 +34,7 @@ namespace {
 
 const char *const programName = "portprobe-explain";
 const int badInput = 2;
+const int concernFound = 3; // --check: a verdict is a warning or a problem
 
 #ifdef PORTPROBE_STANDIN
 const bool snapshotsAllowed = true;
@@ -112,6 +114,8 @@ int explainInput(const explain::ExplainOptions &options)
     }
 
     explain::RegistryWalk walk;
+    explain::PortCapture capture;
+    std::string source = "report";
     if (options.reportPath) {
         std::string text;
         std::string error;
@@ -141,30 +145,55 @@ int explainInput(const explain::ExplainOptions &options)
         if (options.json) {
             walk.notes.insert(walk.notes.begin(), notes.begin(), notes.end());
         }
+        capture = explain::readPortCapture(kIOMainPortDefault);
+#ifdef PORTPROBE_STANDIN
+        source = options.snapshots.empty() ? "sample" : "snapshot";
+#else
+        source = "registry";
+#endif
     }
 
     const explain::UsbIds &ids = usbIds.ids;
     bool vendorsAsked = false;
-    explain::Explanation explanation =
-        explain::explainWalk(walk, [&ids, &vendorsAsked](std::uint16_t vendor) {
-            vendorsAsked = true;
-            return ids.vendorName(vendor);
-        });
+    const explain::VendorNames vendors = [&ids, &vendorsAsked](std::uint16_t vendor) {
+        vendorsAsked = true;
+        return ids.vendorName(vendor);
+    };
+    explain::Explanation explanation = explain::explainWalk(std::move(walk), vendors);
+    explanation.source = source;
+    explain::explainPorts(capture, vendors, explanation);
+    // What was read is no longer needed: free it before the rendering.
+    capture = explain::PortCapture();
     if (vendorsAsked && usbIds.path.empty()) {
         say(std::string(programName) + ": note: vendor names are left out: no usb.ids list was "
                                        "found where the system's packages put it; install one "
                                        "(Debian: usb.ids) or give --usb-ids FILE");
     }
-    std::string out = options.json ? explain::explanationJson(explanation)
-                                   : explain::explanationText(explanation);
-    errno = 0;
-    if (fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
-        // A write that large fails in fwrite itself, whose reason the final
-        // flush no longer knows.
-        fprintf(stderr, "%s: write error: %s\n", programName, strerror(errno != 0 ? errno : EIO));
+    // Written piece by piece as it is rendered; after a failed write the
+    // rest is not attempted.
+    int writeError = 0;
+    const explain::TextSink write = [&writeError](const std::string &piece) {
+        errno = 0;
+        if (writeError == 0 && fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
+            // A large write fails in fwrite itself, whose reason the final
+            // flush no longer knows.
+            writeError = errno != 0 ? errno : EIO;
+        }
+    };
+    if (options.json) {
+        explain::writeExplanationJson(explanation, write);
+    } else {
+        explain::writeExplanationText(explanation, write);
+    }
+    if (writeError != 0) {
+        fprintf(stderr, "%s: write error: %s\n", programName, strerror(writeError));
         return 1;
     }
-    return finishOutput(programName);
+    const int status = finishOutput(programName);
+    if (status == 0 && options.check && explain::anyConcern(explanation)) {
+        return concernFound;
+    }
+    return status;
 }
 
 int run(int argc, char *argv[])

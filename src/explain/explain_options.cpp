@@ -7,8 +7,9 @@ namespace explain {
 const std::vector<std::string> explainPlanes = {"IOService", "IOPort"};
 
 const char *const explainUsage =
-    "usage: portprobe-explain [--json] [--usb-ids FILE] [SNAPSHOT [-p PLANE SNAPSHOT]...]\n"
-    "       portprobe-explain [--json] [--usb-ids FILE] --report FILE\n"
+    "usage: portprobe-explain [--json] [--check] [--usb-ids FILE] [SNAPSHOT [-p PLANE "
+    "SNAPSHOT]...]\n"
+    "       portprobe-explain [--json] [--check] [--usb-ids FILE] --report FILE\n"
     "\n"
     "Says in plain words what the USB Power Delivery objects of the port\n"
     "controllers mean: what each partner offers and was asked for, the partner's\n"
@@ -20,6 +21,7 @@ const char *const explainUsage =
     "\n"
     "Options:\n"
     "  --json             print a JSON document instead of text\n"
+    "  --check            exit with status 3 when any finding is a warning or a problem\n"
     "  --usb-ids FILE     take vendor names from FILE (usb.ids format); by default\n"
     "                     from the first usb.ids found in the usual places\n"
     "  --report FILE      explain the portprobe report in FILE ('-': standard input)\n"
@@ -33,6 +35,7 @@ ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snap
         {"--help", "-h", 0, ""},
         {"--version", nullptr, 0, ""},
         {"--json", nullptr, 0, ""},
+        {"--check", nullptr, 0, ""},
         {"--usb-ids", nullptr, 1, "a file"},
         {"--report", nullptr, 1, "a file"},
         {"-p", nullptr, 2, "a plane and a snapshot"},
@@ -51,6 +54,8 @@ ExplainOptions parseExplainOptions(int argc, const char *const argv[], bool snap
         }
         if (cli::isOption(word, "--json")) {
             options.json = true;
+        } else if (cli::isOption(word, "--check")) {
+            options.check = true;
         } else if (cli::isOption(word, "--usb-ids")) {
             options.usbIdsPath = word.values[0];
         } else if (cli::isOption(word, "--report")) {

@@ -22,6 +22,7 @@ struct ExplainOptions {
     std::string problem; // what is wrong, with a usage error
 
     bool json = false;
+    bool check = false; // --check: status 3 when a verdict is a warning or a problem
     std::optional<std::string> usbIdsPath; // --usb-ids FILE
     std::optional<std::string> reportPath; // --report FILE ("-": standard input)
     // SNAPSHOT [-p PLANE SNAPSHOT]... ("-": standard input)

@@ -129,7 +129,29 @@ TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
     std::string text = testing_support::commandOutput(command);
     EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
     EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;
-    EXPECT_NE(text.find("Port Port-USB-C@3"), std::string::npos);
+    EXPECT_NE(text.find("\n  Port-USB-C@3 (AppleHPMInterfaceType10)"), std::string::npos);
+}
+
+TEST(ExplainProgramTest, CheckEndsWithStatus3AfterEverythingWhenAFindingIsAConcern)
+{
+    // The sample's request made to name PDO 7 of 5: a problem.
+    std::string report = testing_support::commandOutput(std::string("'") + PORTPROBE_BINARY + "'");
+    const std::string request = "RequestDataObject: <data 4 bytes> f4 d1 07 43";
+    ASSERT_NE(report.find(request), std::string::npos);
+    report.replace(report.find(request), request.size(),
+                   "RequestDataObject: <data 4 bytes> f4 d1 07 73");
+    const std::string path = scratchFile("check-report", report);
+    const std::string options = "--usb-ids '" + usbIds + "' --report '" + path + "'";
+
+    ProcessRun plain = explainRun(options);
+    EXPECT_EQ(plain.status, 0);
+    ProcessRun checked = explainRun("--check " + options);
+    EXPECT_EQ(checked.status, 3);
+    EXPECT_EQ(checked.out, plain.out);
+    EXPECT_NE(checked.out.find("[request_out_of_range]"), std::string::npos) << checked.out;
+    ProcessRun json = explainRun("--check --json " + options);
+    EXPECT_EQ(json.status, 3);
+    EXPECT_NE(json.out.find("\"code\": \"request_out_of_range\""), std::string::npos);
 }
 
 TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "explain/analysis/explanation.h"
+#include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "explain/input/report/report_parser.h"
 #include "explain/input/report/report_view.h"
@@ -36,6 +37,20 @@ protected:
                                     [](std::uint16_t vendor) { return ids.vendorName(vendor); });
     }
 
+    // As the program explains the built-in sample: its walk, its ports and
+    // its power manager.
+    static Explanation explainSample()
+    {
+        static const explain::UsbIds ids = explain::loadUsbIds(usbIds).ids;
+        const explain::VendorNames vendors = [](std::uint16_t vendor) {
+            return ids.vendorName(vendor);
+        };
+        Explanation explanation = explain::explainWalk(registryWalk(), vendors);
+        explanation.source = "sample";
+        explain::explainPorts(explain::readPortCapture(kIOMainPortDefault), vendors, explanation);
+        return explanation;
+    }
+
     static explain::RegistryWalk registryWalk()
     {
         return explain::readRegistryWalk(kIOMainPortDefault);
@@ -55,7 +70,7 @@ protected:
 TEST_F(ExplainSampleTest, InProcessTextAndJsonMatchThePinnedOnes)
 {
     ASSERT_EQ(snapshot::loadBuiltInSample(), std::nullopt);
-    Explanation explanation = explainWalk(registryWalk());
+    Explanation explanation = explainSample();
     testing_support::expectGolden(PORTPROBE_GOLDEN_DIR "/sample-explain.txt",
                                   explain::explanationText(explanation), "text");
     testing_support::expectGolden(PORTPROBE_GOLDEN_DIR "/sample-explain.json",
@@ -93,7 +108,7 @@ void collectNames(const Json &value, std::set<std::string> &names)
 TEST_F(ExplainSampleTest, TheDocumentHoldsOnlyTheNamesOfItsContract)
 {
     ASSERT_EQ(snapshot::loadBuiltInSample(), std::nullopt);
-    Json document = Json::parse(explain::explanationJson(explainWalk(registryWalk())));
+    Json document = Json::parse(explain::explanationJson(explainSample()));
     std::set<std::string> names;
     collectNames(document, names);
     const std::set<std::string> contract = {
@@ -123,7 +138,17 @@ TEST_F(ExplainSampleTest, TheDocumentHoldsOnlyTheNamesOfItsContract)
         "usb2_signalling_not_used", "dfp_d_pin_assignments", "ufp_d_pin_assignments", "header",
         "structured", "version_major", "version_minor", "command_type", "command", "command_name",
         "revision_major", "revision_minor", "product_type_description", "vendor_id_sop",
-        "product_id_sop"};
+        "product_id_sop",
+        // version 2: the ports' stories and the power manager
+        "source", "ports", "power_manager", "port", "registry_id", "number", "partner", "cable",
+        "power", "data", "verdicts", "pd_revision", "identity", "e_marked", "max_gbps",
+        "max_power_w", "sources", "winning", "priority", "options", "max_power_mw",
+        "winning_option", "contract", "current_ma", "power_mw", "supported", "provisioned",
+        "active", "usb", "generation", "rate_mbps", "devices", "manufacturer", "bcd_usb",
+        "thunderbolt", "cable_speed", "displayport", "lanes", "max_lanes", "link_rate",
+        "pin_assignment", "code", "severity", "text", "evidence", "adapter", "watts", "menu",
+        "index", "menu_index", "description", "port_controllers", "pdos", "request", "live",
+        "input_power_mw", "external_connected", "charging", "tied_port", "tie_basis"};
     for (const std::string &name : names) {
         EXPECT_EQ(contract.count(name), 1u) << "\"" << name << "\" is not in the contract";
     }

@@ -75,35 +75,54 @@ Explanation onePort()
 TEST(TextRenderTest, TellsEachPortsStoryUnderItsController)
 {
     EXPECT_EQ(explain::explanationText(onePort()),
-              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n"
+              "Controller AppleHPMARMSPMI\n"
               "  HAL@C PDRevision: 3\n"
-              "    note: controller-level note\n"
-              "  Port Port-USB-C@1 (AppleHPMInterfaceType10), under HAL@C\n"
-              "    CC SinkCapabilities: 3601912c 0002d12c\n"
+              "  Note:\n"
+              "    HAL@C PDRevision: controller-level note\n"
+              "  Port-USB-C@1 (AppleHPMInterfaceType10), under HAL@C\n"
+              "    CC SinkCapabilities: 0x3601912c 0x0002d12c\n"
               "      PDO 1: Fixed 5.00 V 3.00 A\n"
               "      PDO 2: Fixed 9.00 V 3.00 A\n"
               "    CC PowerRole: \"Sink\"\n"
-              "    Notes:\n"
+              "    Note:\n"
               "      CC SinkCapabilities: a note of its own\n"
-              "  Port Port-USB-C@2 (AppleHPMInterfaceType10), under HAL@C: nothing to explain\n");
+              "  Port-USB-C@2 (AppleHPMInterfaceType10), under HAL@C: nothing to explain\n");
 }
 
 TEST(TextRenderTest, SaysWhatTheInputIsAndWhenThereIsNothing)
 {
     Explanation none;
-    EXPECT_EQ(explain::explanationText(none), "No port controller found.\n");
+    EXPECT_EQ(explain::explanationText(none), "No port found.\n");
     none.notes = {"containers show only their size"};
     EXPECT_EQ(explain::explanationText(none),
-              "Note: containers show only their size\n\nNo port controller found.\n");
+              "Note: containers show only their size\n\nNo port found.\n");
 
     Explanation bare;
     bare.controllers.resize(2);
     bare.controllers[0].entry = controllerPath;
     bare.controllers[0].className = "AppleHPMARMSPMI";
     bare.controllers[1] = bare.controllers[0];
-    EXPECT_EQ(explain::explanationText(bare),
-              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n  No port.\n\n"
-              "Controller AppleHPMARMSPMI (AppleHPMARMSPMI)\n  No port.\n");
+    EXPECT_EQ(explain::explanationText(bare), "Controller AppleHPMARMSPMI, 1 of 2\n  No port.\n\n"
+                                              "Controller AppleHPMARMSPMI, 2 of 2\n  No port.\n");
+}
+
+TEST(JsonRenderTest, WrittenPieceByPieceAsTheWholeDocumentDumps)
+{
+    Explanation explanation = onePort();
+    explanation.source = "sample";
+    explanation.ports.resize(2);
+    explanation.ports[0].story.name = "Port-USB-C@1";
+    explanation.ports[0].walkPort = explain::PortAccount::WalkPort{0, 0};
+    explanation.ports[1].story.name = "Port-USB-C@9";
+    explanation.ports[1].story.verdicts = {{"pdo_order", explain::Severity::warning, "t", {}}};
+    explanation.powerManagers.resize(1);
+    explanation.powerManagers[0].name = "AppleSmartBattery";
+    for (const Explanation &one : {onePort(), explanation, Explanation()}) {
+        EXPECT_EQ(
+            explain::explanationJson(one),
+            explain::explanationDocument(one).dump(2, ' ', false, Json::error_handler_t::replace) +
+                "\n");
+    }
 }
 
 TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
@@ -113,9 +132,12 @@ TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
     for (auto &member : document.items()) {
         top.push_back(member.key());
     }
-    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "controllers", "notes"}));
+    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "source", "ports",
+                                             "power_manager", "controllers", "notes"}));
     EXPECT_EQ(document["format"], "portprobe-explain");
-    EXPECT_EQ(document["version"], 1);
+    EXPECT_EQ(document["version"], 2);
+    EXPECT_EQ(document["source"], "registry");
+    EXPECT_EQ(document["power_manager"], nullptr);
 
     const Json &controller = document["controllers"][0];
     EXPECT_EQ(controller["entry"], Json(controllerPath));

@@ -214,7 +214,8 @@ TEST(PortNotes, EachNamesItsEntryAndKey)
         std::string(
             "CC/SOP' CableIdentity: the passive cable claims EPR mode capable with a 20 V ") +
             "maximum; EPR needs 50 V",
-        "CC/SOP' VDMResponse: not decoded: a negative number is not a 32-bit object",
+        std::string("CC/SOP' VDMResponse: the negative number -16736191 is read as the ") +
+            "sign-extended 32-bit object 0xff00a041",
     };
     const std::vector<std::string> &notes = controllerExplanation.ports.at(0).notes;
     for (const std::string &note : expected) {
@@ -246,6 +247,38 @@ TEST(SamplePort, EveryKindReadsAsTheStandardSays)
     entries[4].properties[2].second = array({number(0x2eb9)});
     const explain::Explanation without = explainEntries(entries);
     EXPECT_EQ(find(without.controllers.at(0).ports.at(0), "Modes")->decoded[0]["type"], "unknown");
+}
+
+} // namespace
+
+namespace {
+
+// Explaining while releasing the walk says exactly what explaining it whole
+// does, and leaves nothing of the walk behind.
+TEST(ReleasedWalk, TellsTheSameAsTheWholeWalk)
+{
+    explain::RegistryWalk walk;
+    walk.entries = samplePort();
+    walk.entries[1].properties.push_back({"PDRevision", number(3)}); // the controller's own
+    const explain::Explanation whole = explain::explainWalk(walk, someVendors());
+    explain::RegistryWalk spent = walk;
+    const explain::Explanation released = explain::explainWalk(std::move(spent), someVendors());
+    ASSERT_EQ(whole.controllers.size(), released.controllers.size());
+    ASSERT_EQ(whole.controllers[0].ports.size(), 1u);
+    ASSERT_EQ(released.controllers[0].ports.size(), 1u);
+    auto same = [](const std::vector<PropertyExplanation> &a,
+                   const std::vector<PropertyExplanation> &b) {
+        ASSERT_EQ(a.size(), b.size());
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].decoded, b[i].decoded) << a[i].key;
+            EXPECT_EQ(a[i].lines, b[i].lines) << a[i].key;
+            EXPECT_EQ(a[i].notes, b[i].notes) << a[i].key;
+        }
+    };
+    same(whole.controllers[0].properties, released.controllers[0].properties);
+    same(whole.controllers[0].ports[0].properties, released.controllers[0].ports[0].properties);
+    EXPECT_FALSE(whole.controllers[0].ports[0].properties.empty());
+    EXPECT_TRUE(spent.entries.empty()); // NOLINT(bugprone-use-after-move): released on purpose
 }
 
 } // namespace

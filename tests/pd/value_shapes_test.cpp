@@ -50,11 +50,18 @@ TEST(ObjectShapes, DataOfOddLengthIsShownAsTheReportShowsIt)
                                        "objects: its length is not a multiple of 4"});
 }
 
-TEST(ObjectShapes, NumbersFromZeroTo32BitsOnly)
+TEST(ObjectShapes, NumbersOf32BitsOrSignExtendedOnly)
 {
+    // A 32-bit object with bit 31 set, stored sign-extended, is that object.
     const PropertyExplanation negative = explained("VDMResponse", number(-16736191));
-    EXPECT_EQ(negative.decoded, "-16736191 (0xffffffffff00a041)");
-    EXPECT_TRUE(hasNoteContaining(negative, "a negative number is not a 32-bit object"));
+    EXPECT_EQ(negative.objects, std::vector<std::uint32_t>{0xff00a041});
+    EXPECT_TRUE(hasNoteContaining(negative, "read as the sign-extended 32-bit object 0xff00a041"));
+    const PropertyExplanation lowest = explained("DisplayPortStatus", number(-0x80000000LL));
+    EXPECT_EQ(lowest.objects, std::vector<std::uint32_t>{0x80000000});
+
+    const PropertyExplanation tooNegative = explained("VDMResponse", number(-0x80000001LL));
+    EXPECT_EQ(tooNegative.decoded, "-2147483649 (0xffffffff7fffffff)");
+    EXPECT_TRUE(hasNoteContaining(tooNegative, "a negative number is not a 32-bit object"));
 
     const PropertyExplanation wide = explained("DisplayPortStatus", number(0x100000000LL));
     EXPECT_EQ(wide.decoded, "4294967296 (0x100000000)");

@@ -50,9 +50,21 @@ std::vector<std::string> portNotes(const std::vector<PropertyExplanation> &prope
     return notes;
 }
 
-} // namespace
+// Releases what the entries hold once their group is explained.
+void release(RegistryWalk *spent, const std::vector<std::size_t> &entries)
+{
+    if (spent == nullptr) {
+        return;
+    }
+    for (std::size_t index : entries) {
+        std::vector<std::pair<std::string, PropertyValue>>().swap(spent->entries[index].properties);
+    }
+}
 
-Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
+// spent, when given, is the walk itself, whose entries' properties are
+// released group by group: the explanation then grows as the walk shrinks.
+Explanation explainGroups(const RegistryWalk &walk, const VendorNames &vendorNames,
+                          RegistryWalk *spent)
 {
     Explanation explanation;
     for (const std::string &note : walk.notes) {
@@ -74,9 +86,25 @@ Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames
             port.properties = explainGroup(walk, portGroup.entries, facts, vendorNames);
             port.notes = portNotes(port.properties, facts.rootPathSize);
             controller.ports.push_back(std::move(port));
+            release(spent, portGroup.entries);
         }
+        release(spent, group.entries);
         explanation.controllers.push_back(std::move(controller));
     }
+    return explanation;
+}
+
+} // namespace
+
+Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
+{
+    return explainGroups(walk, vendorNames, nullptr);
+}
+
+Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames)
+{
+    Explanation explanation = explainGroups(walk, vendorNames, &walk);
+    walk = RegistryWalk();
     return explanation;
 }
 

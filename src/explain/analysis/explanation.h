@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "explain/analysis/port_story.h"
+#include "explain/input/port_capture.h"
 #include "explain/input/walk_model.h"
 
 namespace explain {
@@ -52,13 +54,50 @@ struct ControllerExplanation {
     std::vector<PortExplanation> ports;
 };
 
+// A port told from every source: its story, and the decoded probed
+// properties of its entries.
+struct PortAccount {
+    PortStory story;
+    // The port of the controllers' walk with the same name, by index into
+    // the explanation's controllers and their ports; its properties are the
+    // port's, and are not copied.
+    struct WalkPort {
+        std::size_t controller = 0;
+        std::size_t port = 0;
+    };
+    std::optional<WalkPort> walkPort;
+    // Without a walk port: the probed properties of the port's own capture.
+    std::vector<PropertyExplanation> ownProperties;
+};
+
 struct Explanation {
+    // Where the input came from: "registry", "sample", "snapshot", "report".
+    std::string source = "registry";
     std::vector<ControllerExplanation> controllers;
+    std::vector<PortAccount> ports;
+    std::vector<PowerManagerStory> powerManagers;
     std::vector<std::string> notes; // the walk's own notes, passed on
 };
 
 // Linear in the walk: nothing looks across the walk per property.
 Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames);
+// The same, releasing the walk as it goes: what it held is gone once each
+// controller is explained.
+Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames);
+
+// Adds each port's story and the power manager's view: the ports of the
+// capture joined by name with the walk's ports (a port of the walk alone
+// gets a story of its properties' verdicts), and the verdicts drawn from
+// them all. Linear in the capture and the walk.
+void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
+                  Explanation &explanation);
+
+// The port's decoded properties: its walk port's, or its own.
+const std::vector<PropertyExplanation> &propertiesOf(const Explanation &explanation,
+                                                     const PortAccount &port);
+
+// True when any verdict is a warning or a problem.
+bool anyConcern(const Explanation &explanation);
 
 } // namespace explain
 

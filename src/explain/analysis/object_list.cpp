@@ -16,18 +16,39 @@ std::uint32_t littleEndian(const std::vector<std::uint8_t> &bytes, std::size_t a
     return object;
 }
 
+std::string hexObject(std::uint32_t object)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        text += digits[(object >> shift) & 0xfU];
+    }
+    return text;
+}
+
 std::int64_t wholeLength(const PropertyValue &value)
 {
     const auto known = static_cast<std::int64_t>(value.bytes.size());
     return value.length < known ? known : value.length;
 }
 
-// A number read as one object, or why it is not one.
-bool numberObject(const PropertyValue &value, std::uint32_t &object, std::string &whyNot)
+constexpr std::int64_t smallestSignExtended = -0x80000000LL;
+
+// A number read as one object, or why it is not one. A 32-bit object with
+// bit 31 set is often stored sign-extended, as a negative 64-bit number:
+// that number is the object, and a note says how it was read.
+bool numberObject(const PropertyValue &value, std::uint32_t &object, std::string &whyNot,
+                  std::vector<std::string> &notes)
 {
     if (value.integer < 0) {
-        whyNot = "a negative number is not a 32-bit object";
-        return false;
+        if (value.kind != PropertyValue::Kind::integer || value.integer < smallestSignExtended) {
+            whyNot = "a negative number is not a 32-bit object";
+            return false;
+        }
+        object = static_cast<std::uint32_t>(static_cast<std::uint64_t>(value.integer));
+        notes.push_back("the negative number " + std::to_string(value.integer) +
+                        " is read as the sign-extended 32-bit object " + hexObject(object));
+        return true;
     }
     if (value.integer > largestObject) {
         whyNot = "a number past 32 bits is not a 32-bit object";
@@ -103,7 +124,7 @@ ObjectList readObjectList(const PropertyValue &value)
     if (isNumber(value)) {
         ObjectList list;
         std::uint32_t object = 0;
-        if (!numberObject(value, object, list.whyNot)) {
+        if (!numberObject(value, object, list.whyNot, list.notes)) {
             return list;
         }
         list.fits = true;
@@ -131,7 +152,7 @@ ObjectList readObjectList(const PropertyValue &value)
         } else if (item.kind == PropertyValue::Kind::integer) {
             std::uint32_t object = 0;
             std::string whyNot;
-            if (!numberObject(item, object, whyNot)) {
+            if (!numberObject(item, object, whyNot, list.notes)) {
                 return notAList(which + ": " += whyNot);
             }
             list.objects.push_back(object);
@@ -180,7 +201,7 @@ ObjectList readSvidList(const PropertyValue &value)
         }
         if (item.kind == PropertyValue::Kind::integer || item.kind == PropertyValue::Kind::real) {
             std::uint32_t object = 0;
-            if (!numberObject(item, object, list.whyNot)) {
+            if (!numberObject(item, object, list.whyNot, list.notes)) {
                 list.whyNot = which + list.whyNot;
                 return false;
             }

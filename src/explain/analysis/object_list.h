@@ -1,7 +1,7 @@
 // The shape rules of a "list of 32-bit objects": data whose length is a
 // multiple of 4 (each 4 bytes one object, little-endian), a number from 0 to
-// 2^32-1 (one object), or an array whose items are each 4-byte data or such
-// a number. Nothing else is read as objects.
+// 2^32-1 or a sign-extended negative one down to -2^31 (one object), or an array whose items are
+// each 4-byte data or such a number. Nothing else is read as objects.
 #ifndef PORTPROBE_EXPLAIN_OBJECT_LIST_H
 #define PORTPROBE_EXPLAIN_OBJECT_LIST_H
 
@@ -21,6 +21,9 @@ struct ObjectList {
     std::string whyNot;
     // What of the list is missing (not in the report); empty when whole.
     std::vector<std::string> missing;
+    // How a value was read that a reader would not expect (a sign-extended
+    // negative number taken as its 32-bit object).
+    std::vector<std::string> notes;
 };
 
 ObjectList readObjectList(const PropertyValue &value);

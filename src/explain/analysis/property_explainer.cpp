@@ -68,6 +68,9 @@ void take(PropertyExplanation &property, pd::DecodedProperty decoded)
 
 void addMissing(PropertyExplanation &property, const ObjectList &list)
 {
+    for (const std::string &note : list.notes) {
+        property.notes.push_back(note);
+    }
     for (const std::string &missing : list.missing) {
         property.notes.push_back(missing);
     }

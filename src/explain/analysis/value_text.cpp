@@ -100,10 +100,15 @@ std::string plainWords(const PropertyValue &value)
             return "a boolean";
         }
         return value.boolean ? "true" : "false";
+    // The report writes "1 keys"; in words the count agrees with its noun.
+    case PropertyValue::Kind::dictionary:
+        return "<dict with " + std::to_string(value.count) +
+               (value.count == 1 ? " key>" : " keys>");
+    case PropertyValue::Kind::array:
+        return "<array with " + std::to_string(value.count) +
+               (value.count == 1 ? " item>" : " items>");
     case PropertyValue::Kind::data:
     case PropertyValue::Kind::unconvertibleString:
-    case PropertyValue::Kind::dictionary:
-    case PropertyValue::Kind::array:
     case PropertyValue::Kind::other: break;
     }
     return reportText(value);

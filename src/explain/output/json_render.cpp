@@ -3,11 +3,13 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "explain/output/story_json.h"
+
 namespace explain {
 
 namespace {
 
-const int documentVersion = 1;
+const int documentVersion = 2;
 
 std::string objectText(std::uint32_t object)
 {
@@ -44,40 +46,145 @@ Json propertiesDocument(const std::vector<PropertyExplanation> &properties)
     return list;
 }
 
+// The documents of one port of the walk and one controller.
+Json walkPortDocument(const PortExplanation &port)
+{
+    Json document = Json::object();
+    document["entry"] = port.entry;
+    document["class"] = port.className;
+    document["properties"] = propertiesDocument(port.properties);
+    document["notes"] = port.notes;
+    return document;
+}
+
+Json controllerDocument(const ControllerExplanation &controller)
+{
+    Json ports = Json::array();
+    for (const PortExplanation &port : controller.ports) {
+        ports.push_back(walkPortDocument(port));
+    }
+    Json document = Json::object();
+    document["entry"] = controller.entry;
+    document["class"] = controller.className;
+    document["properties"] = propertiesDocument(controller.properties);
+    document["ports"] = std::move(ports);
+    return document;
+}
+
+Json storyPortDocument(const Explanation &explanation, const PortAccount &port)
+{
+    return portDocument(port.story, propertiesDocument(propertiesOf(explanation, port)));
+}
+
+Json powerManagerMember(const Explanation &explanation)
+{
+    return explanation.powerManagers.empty()
+               ? Json(nullptr)
+               : powerManagerDocument(explanation.powerManagers.front());
+}
+
+std::string dumped(const Json &value)
+{
+    return value.dump(2, ' ', false, Json::error_handler_t::replace);
+}
+
+// Appends text, each line after the first indented by `indent` more.
+void appendIndented(std::string &out, const std::string &text, const char *indent)
+{
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) {
+            out.append(text, from, std::string::npos);
+            return;
+        }
+        out.append(text, from, end + 1 - from);
+        out += indent;
+        from = end + 1;
+    }
+}
+
+// A member of the document's top level, as a whole dump would write it.
+void appendMember(std::string &out, const char *name, const Json &value, bool last)
+{
+    out += "  \"";
+    out += name;
+    out += "\": ";
+    appendIndented(out, dumped(value), "  ");
+    out += last ? "\n" : ",\n";
+}
+
+// An array member whose items are made and written one at a time, so that
+// the document is never held whole.
+template <typename Items, typename MakeItem>
+void appendArrayMember(std::string &out, const char *name, const Items &items, MakeItem makeItem,
+                       const TextSink &sink)
+{
+    out += "  \"";
+    out += name;
+    out += "\": ";
+    if (items.empty()) {
+        out += "[],\n";
+        return;
+    }
+    out += "[\n";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out += "    ";
+        appendIndented(out, dumped(makeItem(items[i])), "    ");
+        out += i + 1 < items.size() ? ",\n" : "\n";
+        sink(out);
+        out.clear();
+    }
+    out += "  ],\n";
+}
+
 } // namespace
 
 Json explanationDocument(const Explanation &explanation)
 {
     Json controllers = Json::array();
     for (const ControllerExplanation &controller : explanation.controllers) {
-        Json ports = Json::array();
-        for (const PortExplanation &port : controller.ports) {
-            Json portDocument = Json::object();
-            portDocument["entry"] = port.entry;
-            portDocument["class"] = port.className;
-            portDocument["properties"] = propertiesDocument(port.properties);
-            portDocument["notes"] = port.notes;
-            ports.push_back(std::move(portDocument));
-        }
-        Json controllerDocument = Json::object();
-        controllerDocument["entry"] = controller.entry;
-        controllerDocument["class"] = controller.className;
-        controllerDocument["properties"] = propertiesDocument(controller.properties);
-        controllerDocument["ports"] = std::move(ports);
-        controllers.push_back(std::move(controllerDocument));
+        controllers.push_back(controllerDocument(controller));
+    }
+    Json ports = Json::array();
+    for (const PortAccount &port : explanation.ports) {
+        ports.push_back(storyPortDocument(explanation, port));
     }
     Json document = Json::object();
     document["format"] = "portprobe-explain";
     document["version"] = documentVersion;
+    document["source"] = explanation.source;
+    document["ports"] = std::move(ports);
+    document["power_manager"] = powerManagerMember(explanation);
     document["controllers"] = std::move(controllers);
     document["notes"] = explanation.notes;
     return document;
 }
 
+// Written member by member, each port and controller as it is made: the
+// same text as explanationDocument's dump, without holding that document.
+void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
+{
+    std::string out = "{\n";
+    appendMember(out, "format", "portprobe-explain", false);
+    appendMember(out, "version", documentVersion, false);
+    appendMember(out, "source", explanation.source, false);
+    appendArrayMember(
+        out, "ports", explanation.ports,
+        [&explanation](const PortAccount &port) { return storyPortDocument(explanation, port); },
+        sink);
+    appendMember(out, "power_manager", powerManagerMember(explanation), false);
+    appendArrayMember(out, "controllers", explanation.controllers, controllerDocument, sink);
+    appendMember(out, "notes", explanation.notes, true);
+    out += "}\n";
+    sink(out);
+}
+
 std::string explanationJson(const Explanation &explanation)
 {
-    return explanationDocument(explanation).dump(2, ' ', false, Json::error_handler_t::replace) +
-           "\n";
+    std::string out;
+    writeExplanationJson(explanation, [&out](const std::string &piece) { out += piece; });
+    return out;
 }
 
 } // namespace explain

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "explain/analysis/explanation.h"
+#include "explain/output/text_sink.h"
 
 namespace explain {
 
@@ -14,6 +15,10 @@ Json explanationDocument(const Explanation &explanation);
 // feed. Text that is not valid UTF-8 never makes it fail: bad bytes are
 // replaced.
 std::string explanationJson(const Explanation &explanation);
+
+// The same text handed to sink piece by piece (a port, a controller), so
+// that it is never held whole.
+void writeExplanationJson(const Explanation &explanation, const TextSink &sink);
 
 } // namespace explain
 

@@ -2,6 +2,10 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <map>
+#include <utility>
+
+#include "explain/output/story_text.h"
 
 namespace explain {
 
@@ -44,8 +48,8 @@ std::string objectList(const std::vector<std::uint32_t> &objects)
 {
     std::string text;
     for (std::uint32_t object : objects) {
-        char word[12];
-        std::snprintf(word, sizeof word, " %08" PRIx32, object);
+        char word[14];
+        std::snprintf(word, sizeof word, " 0x%08" PRIx32, object);
         text += word;
     }
     return text;
@@ -59,20 +63,26 @@ bool saysNothing(const PropertyExplanation &property)
            property.objects.empty();
 }
 
+// The decodings already shown in a group, by kind and objects, each with
+// the name of the property that showed it.
+using ShownDecodings = std::map<std::pair<std::string, std::vector<std::uint32_t>>, std::string>;
+
+// Notes are not shown here: they are said once, at the end of the group.
 void appendProperty(std::string &out, int level, const PropertyExplanation &property,
-                    std::size_t baseLength, bool withNotes)
+                    std::size_t baseLength, ShownDecodings &shown)
 {
-    std::string heading = entryBelow(property.entry, baseLength) + " " + property.key + ":";
+    const std::string name = entryBelow(property.entry, baseLength) + " " + property.key;
+    std::string heading = name + ":";
     if (!property.objects.empty()) {
         heading += objectList(property.objects);
+        auto [first, isNew] = shown.emplace(std::make_pair(property.kind, property.objects), name);
+        if (!isNew && !property.lines.empty()) {
+            appendLine(out, level, heading + " (decoded above, as " + first->second + ")");
+            return;
+        }
         appendLine(out, level, heading);
     } else if (property.lines.size() == 1) {
         appendLine(out, level, heading + " " + property.lines.front());
-        if (withNotes) {
-            for (const std::string &note : property.notes) {
-                appendLine(out, level + 1, "note: " + note);
-            }
-        }
         return;
     } else {
         appendLine(out, level, heading);
@@ -80,17 +90,37 @@ void appendProperty(std::string &out, int level, const PropertyExplanation &prop
     for (const std::string &line : property.lines) {
         appendLine(out, level + 1, line);
     }
-    if (withNotes) {
+}
+
+// Every note of the properties, each led by its entry and key.
+std::vector<std::string> notesOf(const std::vector<PropertyExplanation> &properties,
+                                 std::size_t baseLength)
+{
+    std::vector<std::string> notes;
+    for (const PropertyExplanation &property : properties) {
         for (const std::string &note : property.notes) {
-            appendLine(out, level + 1, "note: " + note);
+            notes.push_back(entryBelow(property.entry, baseLength) + " " + property.key + ": " +
+                            note);
         }
+    }
+    return notes;
+}
+
+void appendNotes(std::string &out, int level, const std::vector<std::string> &notes)
+{
+    if (notes.empty()) {
+        return;
+    }
+    appendLine(out, level, notes.size() == 1 ? "Note:" : "Notes:");
+    for (const std::string &note : notes) {
+        appendLine(out, level + 1, note);
     }
 }
 
 void appendPort(std::string &out, const PortExplanation &port, std::size_t controllerLength)
 {
-    std::string heading = "Port " + (port.entry.empty() ? std::string() : port.entry.back()) +
-                          " (" + port.className + ")";
+    std::string heading =
+        (port.entry.empty() ? std::string() : port.entry.back()) + " (" + port.className + ")";
     if (port.entry.size() > controllerLength + 1) {
         heading += ", under " + joined(port.entry, controllerLength, port.entry.size() - 1);
     }
@@ -104,24 +134,75 @@ void appendPort(std::string &out, const PortExplanation &port, std::size_t contr
     }
     appendLine(out, 1, heading);
     std::size_t portLength = port.entry.size();
+    ShownDecodings shown;
     for (const PropertyExplanation &property : port.properties) {
         if (!saysNothing(property)) {
-            // A port's notes repeat its properties' notes, each with its
-            // entry and key, so they are said once, at the end.
-            appendProperty(out, 2, property, portLength, false);
+            appendProperty(out, 2, property, portLength, shown);
         }
     }
-    if (!port.notes.empty()) {
-        appendLine(out, 2, "Notes:");
-        for (const std::string &note : port.notes) {
-            appendLine(out, 3, note);
+    // A port's notes are its properties' notes, each with its entry and key.
+    appendNotes(out, 2, port.notes);
+}
+
+// Controllers of the same name and class are told apart by their order.
+std::vector<std::string> controllerHeadings(const std::vector<ControllerExplanation> &controllers)
+{
+    std::vector<std::string> headings;
+    std::map<std::string, std::size_t> total;
+    for (const ControllerExplanation &controller : controllers) {
+        std::string name = controller.entry.empty() ? std::string() : controller.entry.back();
+        std::string heading = "Controller " + name;
+        if (controller.className != name) {
+            heading += " (" + controller.className + ")";
         }
+        ++total[heading];
+        headings.push_back(std::move(heading));
+    }
+    std::map<std::string, std::size_t> seen;
+    for (std::string &heading : headings) {
+        const std::size_t count = total[heading];
+        if (count > 1) {
+            const std::size_t index = ++seen[heading];
+            heading += ", " + std::to_string(index) + " of " + std::to_string(count);
+        }
+    }
+    return headings;
+}
+
+// The story: each port, then the power manager, then the properties of
+// ports that no controller's walk shows.
+void appendStories(std::string &out, const Explanation &explanation)
+{
+    for (const PortAccount &port : explanation.ports) {
+        appendPortStory(out, port.story);
+    }
+    for (const PowerManagerStory &manager : explanation.powerManagers) {
+        out += '\n';
+        appendPowerManager(out, manager);
+    }
+    for (const PortAccount &port : explanation.ports) {
+        bool anything = false;
+        for (const PropertyExplanation &property : port.ownProperties) {
+            anything = anything || !saysNothing(property);
+        }
+        if (port.walkPort || !anything) {
+            continue;
+        }
+        out += '\n';
+        appendLine(out, 0, "Properties of " + port.story.name);
+        ShownDecodings shown;
+        for (const PropertyExplanation &property : port.ownProperties) {
+            if (!saysNothing(property)) {
+                appendProperty(out, 1, property, 1, shown);
+            }
+        }
+        appendNotes(out, 1, notesOf(port.ownProperties, 1));
     }
 }
 
 } // namespace
 
-std::string explanationText(const Explanation &explanation)
+void writeExplanationText(const Explanation &explanation, const TextSink &sink)
 {
     std::string out;
     for (const std::string &note : explanation.notes) {
@@ -130,31 +211,47 @@ std::string explanationText(const Explanation &explanation)
     if (!explanation.notes.empty()) {
         out += '\n';
     }
-    if (explanation.controllers.empty()) {
-        appendLine(out, 0, "No port controller found.");
-        return out;
+    const bool stories = !explanation.ports.empty() || !explanation.powerManagers.empty();
+    if (explanation.controllers.empty() && !stories) {
+        appendLine(out, 0, "No port found.");
+        sink(out);
+        return;
     }
-    bool first = true;
-    for (const ControllerExplanation &controller : explanation.controllers) {
+    appendStories(out, explanation);
+    sink(out);
+    out.clear();
+    bool first = !stories;
+    const std::vector<std::string> headings = controllerHeadings(explanation.controllers);
+    for (std::size_t c = 0; c < explanation.controllers.size(); ++c) {
+        const ControllerExplanation &controller = explanation.controllers[c];
         if (!first) {
             out += '\n';
         }
         first = false;
-        std::string name = controller.entry.empty() ? std::string() : controller.entry.back();
-        appendLine(out, 0, "Controller " + name + " (" + controller.className + ")");
+        appendLine(out, 0, headings[c]);
         std::size_t controllerLength = controller.entry.size();
+        ShownDecodings shown;
         for (const PropertyExplanation &property : controller.properties) {
             if (!saysNothing(property)) {
-                appendProperty(out, 1, property, controllerLength, true);
+                appendProperty(out, 1, property, controllerLength, shown);
             }
         }
+        appendNotes(out, 1, notesOf(controller.properties, controllerLength));
         if (controller.ports.empty()) {
             appendLine(out, 1, "No port.");
         }
         for (const PortExplanation &port : controller.ports) {
             appendPort(out, port, controllerLength);
         }
+        sink(out);
+        out.clear();
     }
+}
+
+std::string explanationText(const Explanation &explanation)
+{
+    std::string out;
+    writeExplanationText(explanation, [&out](const std::string &piece) { out += piece; });
     return out;
 }
 

@@ -7,10 +7,15 @@
 #include <string>
 
 #include "explain/analysis/explanation.h"
+#include "explain/output/text_sink.h"
 
 namespace explain {
 
 std::string explanationText(const Explanation &explanation);
+
+// The same text handed to sink piece by piece (the stories, then each
+// controller), so that it is never held whole.
+void writeExplanationText(const Explanation &explanation, const TextSink &sink);
 
 } // namespace explain
 

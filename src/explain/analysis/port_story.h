@@ -1,0 +1,221 @@
+// What portprobe-explain says about each port and the power manager: the
+// facts a person asks for (power, partner, cable, data links), each with
+// the entries it was read from, and the verdicts drawn from them. Both
+// renderings read it; nothing here touches the platform.
+#ifndef PORTPROBE_EXPLAIN_PORT_STORY_H
+#define PORTPROBE_EXPLAIN_PORT_STORY_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace explain {
+
+using StoryJson = nlohmann::ordered_json;
+
+// An entry (names from the port down, or the power manager's name) and one
+// of its keys.
+struct Evidence {
+    std::vector<std::string> entry;
+    std::string key;
+};
+
+enum class Severity { info, warning, problem };
+const char *severityName(Severity severity); // "info", "warning", "problem"
+
+// A finding with a stable code; its text is plain words and may change.
+struct Verdict {
+    std::string code;
+    Severity severity = Severity::info;
+    std::string text;
+    std::vector<Evidence> evidence;
+};
+
+struct PowerOption {
+    std::string type; // "fixed", "pps", ... from the option's class; "other" when unknown
+    std::optional<std::int64_t> voltageMv;
+    std::optional<std::int64_t> maxCurrentMa;
+    std::optional<std::int64_t> maxPowerMw;
+};
+
+struct PowerSource {
+    std::string name; // "PowerSourceName", else the entry name without " [*]"
+    bool winning = false;
+    std::optional<std::int64_t> priority;
+    std::vector<PowerOption> options; // in voltage order
+    std::optional<PowerOption> winningOption;
+    std::vector<std::string> entry;
+};
+
+struct PowerContract {
+    std::optional<std::int64_t> voltageMv;
+    std::optional<std::int64_t> currentMa;
+    std::optional<std::int64_t> powerMw;
+    std::string source;
+    std::vector<std::string> entry; // the winning source's entry
+};
+
+struct PortPower {
+    std::vector<PowerSource> sources;
+    std::optional<PowerContract> contract;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct PartnerFacts {
+    std::optional<std::uint32_t> vendorId;
+    std::optional<std::string> vendorName;
+    std::optional<std::uint32_t> productId;
+    std::optional<std::int64_t> pdRevision;
+    StoryJson identity;    // the decoded Discover Identity answer, or null
+    std::string kindWords; // "a hub", "a peripheral"; empty when unknown
+    std::vector<std::string> entry;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct CableFacts {
+    bool eMarked = false;
+    std::optional<std::string> type;     // "passive" or "active"
+    std::optional<std::string> usbSpeed; // "usb2", ..., "usb4_gen4"
+    std::optional<double> maxGbps;
+    std::optional<std::int64_t> maxCurrentMa;
+    std::optional<std::int64_t> maxVoltageMv;
+    std::optional<std::int64_t> maxPowerW;
+    bool eprClaimed = false;
+    std::optional<std::uint32_t> vendorId;
+    std::optional<std::string> vendorName;
+    std::optional<std::uint32_t> productId;
+    std::string lengthWords;        // "about 1 m"; empty when unknown
+    StoryJson identity;             // the decoded cable identity, or null
+    std::vector<std::string> entry; // SOP'; empty for a cable known by no entry
+};
+
+struct UsbDevice {
+    std::optional<std::uint32_t> vendorId;
+    std::optional<std::uint32_t> productId;
+    std::optional<std::string> manufacturer;
+    std::optional<std::string> product;
+    std::optional<std::int64_t> deviceClass;
+    std::optional<std::int64_t> bcdUsb;
+    std::vector<std::string> entry;
+};
+
+struct UsbLink {
+    std::optional<std::string> generation; // "USB 3", "USB 2"
+    std::optional<std::int64_t> rateMbps;
+    std::vector<UsbDevice> devices;
+    std::vector<std::string> entry; // the active transport's entry
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct ThunderboltLink {
+    std::optional<bool> active;
+    StoryJson generation; // the registry's "Generation", as it stands
+    StoryJson cableSpeed; // "CableSpeed"
+    std::vector<std::string> entry;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct DisplayPortLink {
+    std::optional<bool> hpd;
+    std::optional<std::int64_t> lanes;
+    std::optional<std::int64_t> maxLanes;
+    std::optional<std::string> linkRate;
+    StoryJson pinAssignment; // a number or a boolean, as the port holds it; null
+    std::vector<std::string> entry;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct PortData {
+    std::vector<std::string> supported;
+    std::vector<std::string> provisioned;
+    std::vector<std::string> active;
+    std::optional<UsbLink> usb;
+    std::optional<ThunderboltLink> thunderbolt;
+    std::optional<DisplayPortLink> displayPort;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct PortStory {
+    std::string name; // "Port-USB-C@1"
+    std::string className;
+    std::optional<std::uint64_t> registryId;
+    std::optional<std::string> type; // "USB-C"
+    std::optional<std::int64_t> number;
+    std::optional<bool> connected;
+    // Known by its name alone: its entries were found without it.
+    bool nameOnly = false;
+    std::optional<PartnerFacts> partner;
+    std::optional<CableFacts> cable;
+    std::optional<PortPower> power;
+    PortData data;
+    std::vector<Verdict> verdicts;
+    std::vector<std::string> notes; // how something was read
+};
+
+struct AdapterMenuEntry {
+    std::optional<std::int64_t> index;
+    std::optional<std::int64_t> voltageMv;
+    std::optional<std::int64_t> maxCurrentMa;
+};
+
+struct AdapterFacts {
+    std::optional<std::int64_t> watts;
+    std::optional<std::int64_t> voltageMv;
+    std::optional<std::int64_t> currentMa;
+    std::vector<AdapterMenuEntry> menu;
+    std::optional<std::int64_t> menuIndex;
+    std::optional<std::string> description;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct PortControllerFacts {
+    std::size_t index = 0;
+    std::vector<std::uint32_t> pdos; // the non-zero slots, in order
+    StoryJson pdosJson = StoryJson::array();
+    std::vector<std::string> pdoLines;
+    std::optional<std::uint32_t> request;
+    StoryJson requestJson; // null without a request
+    std::string requestLine;
+    std::optional<std::int64_t> maxPowerMw;
+    bool live = false;
+};
+
+// nlohmann's destructor may allocate (it frees deep documents without
+// recursion); were that to fail the program ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct PowerManagerStory {
+    std::string name; // its entry name
+    std::optional<std::uint64_t> registryId;
+    std::optional<AdapterFacts> adapter;
+    std::vector<PortControllerFacts> portControllers;
+    std::optional<std::int64_t> inputPowerMw;
+    std::optional<bool> externalConnected;
+    std::optional<bool> charging;
+    std::vector<Verdict> verdicts;
+    std::vector<std::string> notes;
+    // The port its live contract is compared with, and what that tie rests
+    // on; empty when no port can be named without guessing.
+    std::string tiedPort;
+    std::string tieBasis;
+};
+
+} // namespace explain
+
+#endif

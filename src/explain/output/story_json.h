@@ -1,0 +1,19 @@
+// The JSON of each port's story and of the power manager's view, as the
+// manual page lays them out: every member present, null when unknown.
+#ifndef PORTPROBE_EXPLAIN_STORY_JSON_H
+#define PORTPROBE_EXPLAIN_STORY_JSON_H
+
+#include "explain/analysis/explanation.h"
+
+namespace explain {
+
+// A port, its decoded properties given as the document's property objects.
+Json portDocument(const PortStory &story, Json properties);
+
+Json powerManagerDocument(const PowerManagerStory &manager);
+
+Json verdictsDocument(const std::vector<Verdict> &verdicts);
+
+} // namespace explain
+
+#endif

@@ -1,0 +1,122 @@
+// Captured ports, their subtrees and power managers built directly, for
+// the tests of the ports' stories.
+#ifndef PORTPROBE_TESTS_EXPLAIN_CAPTURE_BUILDER_H
+#define PORTPROBE_TESTS_EXPLAIN_CAPTURE_BUILDER_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "explain/input/port_capture.h"
+#include "walk_builder.h"
+
+namespace capture_builder {
+
+using explain::CapturedEntry;
+using explain::DictionaryMember;
+using explain::PropertyValue;
+using Members = std::vector<DictionaryMember>;
+
+inline CapturedEntry node(std::string className, std::string name, Members properties,
+                          std::vector<CapturedEntry> children = {}, std::string location = "")
+{
+    CapturedEntry entry;
+    entry.className = std::move(className);
+    entry.name = std::move(name);
+    entry.location = std::move(location);
+    entry.properties = std::move(properties);
+    entry.children = std::move(children);
+    return entry;
+}
+
+inline PropertyValue strings(std::vector<std::string> texts)
+{
+    std::vector<PropertyValue> items;
+    items.reserve(texts.size());
+    for (std::string &text : texts) {
+        items.push_back(walk_builder::text(std::move(text)));
+    }
+    return walk_builder::array(std::move(items));
+}
+
+inline PropertyValue fixedOption(std::int64_t millivolts, std::int64_t milliamps)
+{
+    using walk_builder::number;
+    return walk_builder::dictionary(
+        {{"Class", walk_builder::text("IOPortFeaturePowerSourceOptionFixed")},
+         {"Voltage (mV)", number(millivolts)},
+         {"Max Current (mA)", number(milliamps)},
+         {"Max Power (mW)", number(millivolts * milliamps / 1000)}});
+}
+
+// A power source; the winner gets " [*]" and its winning option.
+inline CapturedEntry source(const std::string &name, std::vector<PropertyValue> options,
+                            const PropertyValue *winningOption = nullptr)
+{
+    PropertyValue set = walk_builder::array(std::move(options));
+    set.unordered = true;
+    Members members{{"PowerSourceName", walk_builder::text(name)},
+                    {"PowerSourceOptions", set},
+                    {"Metadata", walk_builder::dictionary({})}};
+    if (winningOption != nullptr) {
+        members.push_back({"WinningPowerSourceOption", *winningOption});
+    }
+    return node("IOPortFeaturePowerSource", winningOption != nullptr ? name + " [*]" : name,
+                std::move(members));
+}
+
+inline PropertyValue vdoArray(const std::vector<std::uint32_t> &vdos)
+{
+    std::vector<PropertyValue> items;
+    items.reserve(vdos.size());
+    for (std::uint32_t vdo : vdos) {
+        items.push_back(walk_builder::objects({vdo}));
+    }
+    return walk_builder::array(std::move(items));
+}
+
+// A passive cable VDO: speed code (3 USB4 Gen 3), current code (1 3 A,
+// 2 5 A), voltage code (0 20 V ... 3 50 V), EPR claimed, about 1 m.
+inline std::uint32_t passiveCableVdo(unsigned speed, unsigned current, unsigned voltage, bool epr)
+{
+    return 0x11080000U | (epr ? 1U << 17 : 0U) | (1U << 13) | (voltage << 9) | (current << 5) |
+           speed;
+}
+
+inline CapturedEntry cablePlug(std::uint32_t idHeader, std::uint32_t cableVdo)
+{
+    return node(
+        "IOPortTransportComponentCCUSBPDSOPp", "SOP'",
+        {{"Metadata", walk_builder::dictionary(
+                          {{"VDOs", vdoArray({idHeader, 0x938, 0x0b700190, cableVdo})},
+                           {"Product Type Description", walk_builder::text("Passive Cable")}})}});
+}
+
+inline CapturedEntry partner()
+{
+    return node(
+        "IOPortTransportComponentCCUSBPDSOP", "SOP",
+        {{"Specification Revision", walk_builder::number(3)},
+         {"Metadata", walk_builder::dictionary(
+                          {{"Vendor ID", walk_builder::number(0x2eb9)},
+                           {"Product ID", walk_builder::number(0x1123)},
+                           {"VDOs", vdoArray({0x4c402eb9, 0x1f5a, 0x11230110, 0x65000011})}})}});
+}
+
+inline CapturedEntry port(const std::string &location, Members extra,
+                          std::vector<CapturedEntry> children)
+{
+    Members members{{"PortTypeDescription", walk_builder::text("USB-C")},
+                    {"PortNumber", walk_builder::number(std::stoll(location))},
+                    {"Description", walk_builder::text("Port-USB-C@" + location)}};
+    for (DictionaryMember &member : extra) {
+        members.push_back(std::move(member));
+    }
+    return node("AppleHPMInterfaceType10", "Port-USB-C", std::move(members), std::move(children),
+                location);
+}
+
+} // namespace capture_builder
+
+#endif
