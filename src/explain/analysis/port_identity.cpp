@@ -143,8 +143,8 @@ std::optional<PartnerFacts> readPartner(const PortEntries &port, const VendorNam
     partner.identity = nullptr;
     const FoundEntry *sop = firstOf(port, EntryRole::partner);
     // The entry stays after its partner goes, marked inactive: no partner.
-    if (sop != nullptr &&
-        flagOf(memberOf(sop->entry->properties, "ConnectionActive")) == std::optional<bool>(false)) {
+    if (sop != nullptr && flagOf(memberOf(sop->entry->properties, "ConnectionActive")) ==
+                              std::optional<bool>(false)) {
         sop = nullptr;
     }
     if (sop != nullptr) {
