@@ -154,6 +154,59 @@ TEST(ExplainProgramTest, CheckEndsWithStatus3AfterEverythingWhenAFindingIsAConce
     EXPECT_NE(json.out.find("\"code\": \"request_out_of_range\""), std::string::npos);
 }
 
+TEST(ExplainProgramTest, ACaptureOfPartOfTheRegistryTellsWhatItHolds)
+{
+    const std::string entry = "<key>IOObjectClass</key><string>%s</string>"
+                              "<key>IORegistryEntryName</key><string>%s</string>";
+    auto dict = [&entry](const std::string &className, const std::string &name,
+                         const std::string &more) {
+        std::string text = entry;
+        text.replace(text.find("%s"), 2, className);
+        text.replace(text.find("%s"), 2, name);
+        return "<dict>" + text + more + "</dict>";
+    };
+    const std::string option =
+        "<dict><key>Voltage (mV)</key><integer>5000</integer><key>Max Current (mA)</key>"
+        "<integer>3000</integer></dict>";
+    const std::string source = dict("IOPortFeaturePowerSource", "TypeC",
+                                    "<key>ParentPortTypeDescription</key><string>USB-C</string>"
+                                    "<key>Description</key><string>Port-USB-C@2/Power In/TypeC"
+                                    "</string><key>PowerSourceOptions</key><array>" +
+                                        option + "</array>");
+    struct Case {
+        const char *what;
+        std::string plist;
+        const char *plane;
+        const char *firstLine;
+    };
+    const Case cases[] = {
+        {"the IOPort plane alone",
+         dict("IORegistryEntry", "Root",
+              "<key>IORegistryEntryChildren</key><array>" +
+                  dict("AppleHPMInterfaceType10", "Port-USB-C",
+                       "<key>PortTypeDescription</key><string>USB-C</string><key>"
+                       "ConnectionActive</key><false/>") +
+                  "</array>"),
+         "IOPort", "Port-USB-C (USB-C): idle\n"},
+        {"the power manager alone",
+         "<array>" +
+             dict("AppleSmartBattery", "AppleSmartBattery",
+                  "<key>ExternalConnected</key><false/>") +
+             "</array>",
+         "IOService", "Power manager AppleSmartBattery"},
+        {"entries matched by class", "<array>" + source + "</array>", "IOService",
+         "Port-USB-C@2 (USB-C): state unknown, known only by the entries that name it\n"},
+    };
+    for (const Case &one : cases) {
+        const std::string path =
+            scratchFile("part", "<plist version=\"1.0\">" + one.plist + "</plist>");
+        ProcessRun run = explainRun(std::string("--usb-ids '") + usbIds + "' -p " + one.plane +
+                                    " '" + path + "'");
+        EXPECT_EQ(run.status, 0) << one.what << run.err;
+        EXPECT_EQ(run.out.rfind(one.firstLine, 0), 0U) << one.what << "\n" << run.out;
+    }
+}
+
 TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)
 {
     ProcessRun full = explainRun("--usb-ids '" + usbIds + "'", ">/dev/full");

@@ -171,7 +171,7 @@ TEST(PowerManager, ItsBlockInText)
     explain::explainPorts(capture, {}, explanation);
     const std::string text = explain::explanationText(explanation);
     EXPECT_EQ(text.substr(0, text.find("  Charger:")),
-              "\nPower manager AppleSmartBattery (registry ID 0x100000a2b)\n"
+              "Power manager AppleSmartBattery (registry ID 0x100000a2b)\n"
               "  State:   external power connected, charging\n"
               "  Adapter: 60 W adapter at 20.00 V 3.00 A; its menu: 0: 5 V 3 A (15 W), "
               "1: 20 V 3 A (60 W); entry 1 in use\n");

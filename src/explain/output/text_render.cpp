@@ -176,8 +176,13 @@ void appendStories(std::string &out, const Explanation &explanation)
     for (const PortAccount &port : explanation.ports) {
         appendPortStory(out, port.story);
     }
+    // A blank line between blocks, never before the first.
+    bool written = !explanation.ports.empty();
     for (const PowerManagerStory &manager : explanation.powerManagers) {
-        out += '\n';
+        if (written) {
+            out += '\n';
+        }
+        written = true;
         appendPowerManager(out, manager);
     }
     for (const PortAccount &port : explanation.ports) {
