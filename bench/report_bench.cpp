@@ -406,6 +406,10 @@ BENCHMARK_CAPTURE(BM_ExplainProcess, binary_text, bench::SnapshotFormat::binary,
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);
+BENCHMARK_CAPTURE(BM_ExplainProcess, binary_json, bench::SnapshotFormat::binary, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 BENCHMARK(BM_PortprobeProcess)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // Writes one line of the summary.
@@ -524,7 +528,7 @@ public:
                     seconds(*run) / static_cast<double>(largestRegistry) * 1e9);
             }
         }
-        for (const char *variant : {"xml_text", "xml_json", "binary_text"}) {
+        for (const char *variant : {"xml_text", "xml_json", "binary_text", "binary_json"}) {
             std::string format = std::string(variant).substr(0, std::string(variant).find('_'));
             const Run *explainRun = find(std::string("BM_ExplainProcess/") + variant);
             const Run *replayRun = find("BM_ReplayProcess/" + format);

@@ -125,6 +125,41 @@ TEST(JsonRenderTest, WrittenPieceByPieceAsTheWholeDocumentDumps)
     }
 }
 
+// The writer escapes what it must and passes the rest through: each text in
+// every place a text goes, against the document's own dump.
+TEST(JsonRenderTest, WritesEveryTextAsTheDocumentDumps)
+{
+    const std::string texts[] = {
+        "",         "plain",   "a \"quote\"", "back\\slash",   "line\nfeed\ttab",
+        "\x01\x1f", "del\x7f", "caf\xc3\xa9", "bad \xff byte", "cut \xe2\x82",
+    };
+    for (const std::string &text : texts) {
+        SCOPED_TRACE(text);
+        Explanation explanation = onePort();
+        ControllerExplanation &controller = explanation.controllers[0];
+        controller.entry = {text};
+        controller.className = text;
+        PropertyExplanation property = controller.ports[0].properties[0];
+        property.entry = {text, text};
+        property.key = text;
+        property.kind = text;
+        property.decoded = Json::object({{text, Json::array({text, nullptr, Json::object()})}});
+        property.notes = {text};
+        property.objects.clear();
+        controller.properties.push_back(property);
+        controller.ports[0].notes.push_back(text);
+        controller.ports.push_back(PortExplanation());
+        explanation.ports.resize(1);
+        explanation.ports[0].story.name = text;
+        explanation.ports[0].ownProperties = {property};
+        explanation.notes = {text};
+        EXPECT_EQ(explain::explanationJson(explanation),
+                  explain::explanationDocument(explanation)
+                          .dump(2, ' ', false, Json::error_handler_t::replace) +
+                      "\n");
+    }
+}
+
 TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
 {
     Json document = Json::parse(explain::explanationJson(onePort()));

@@ -30,10 +30,15 @@ std::string dataText(const PropertyValue &value)
     std::string text = "<data " + std::to_string(length) + " bytes> ";
     const std::size_t shown =
         value.bytes.size() < reportDataBytes ? value.bytes.size() : reportDataBytes;
+    // Each byte as the report prints it ("%02x "), without a printf call per
+    // byte: a data value is formatted for every property that holds one.
+    static const char digits[] = "0123456789abcdef";
+    text.reserve(text.size() + shown * 3 + 32);
     for (std::size_t i = 0; i < shown; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, "%02x ", static_cast<unsigned>(value.bytes[i]));
-        text += byte;
+        const auto byte = static_cast<unsigned>(value.bytes[i]);
+        text += digits[(byte >> 4) & 0xfu];
+        text += digits[byte & 0xfu];
+        text += ' ';
     }
     if (length > static_cast<std::int64_t>(reportDataBytes)) {
         text += "... (" + std::to_string(length) + " total)";

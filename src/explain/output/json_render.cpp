@@ -114,8 +114,202 @@ void appendMember(std::string &out, const char *name, const Json &value, bool la
     out += last ? "\n" : ",\n";
 }
 
-// An array member whose items are made and written one at a time, so that
-// the document is never held whole.
+// The writers below give the text that dump(2) gives for the same document
+// at a depth whose indentation is `indent`. They write the properties, most
+// of a document, straight from the explanation: neither copied into JSON
+// nodes nor dumped twice over (a walk port's properties are written both in
+// its story and in its controller).
+
+// Printable ASCII other than the quote and the backslash stands for itself
+// in JSON text.
+bool needsNoEscape(const std::string &text)
+{
+    for (char c : text) {
+        if (c < ' ' || c > '~' || c == '"' || c == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
+void appendString(std::string &out, const std::string &text)
+{
+    if (needsNoEscape(text)) {
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
+    out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void appendValue(std::string &out, const Json &value, const std::string &indent)
+{
+    appendIndented(out, dumped(value), indent.c_str());
+}
+
+void appendStrings(std::string &out, const std::vector<std::string> &items,
+                   const std::string &indent)
+{
+    if (items.empty()) {
+        out += "[]";
+        return;
+    }
+    out += "[\n";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        out += indent;
+        out += "  ";
+        appendString(out, items[i]);
+        out += i + 1 < items.size() ? ",\n" : "\n";
+    }
+    out += indent;
+    out += "]";
+}
+
+// The start of an object's member: its indentation and name.
+void appendName(std::string &out, const std::string &indent, const char *name)
+{
+    out += indent;
+    out += '"';
+    out += name;
+    out += "\": ";
+}
+
+// The same after the member before it.
+void appendNextName(std::string &out, const std::string &indent, const char *name)
+{
+    out += ",\n";
+    appendName(out, indent, name);
+}
+
+void appendProperty(std::string &out, const PropertyExplanation &property,
+                    const std::string &indent)
+{
+    const std::string inner = indent + "  ";
+    out += "{\n";
+    appendName(out, inner, "entry");
+    appendStrings(out, property.entry, inner);
+    appendNextName(out, inner, "class");
+    appendString(out, property.className);
+    appendNextName(out, inner, "key");
+    appendString(out, property.key);
+    appendNextName(out, inner, "kind");
+    appendString(out, property.kind);
+    if (!property.objects.empty()) {
+        std::vector<std::string> objects;
+        objects.reserve(property.objects.size());
+        for (std::uint32_t object : property.objects) {
+            objects.push_back(objectText(object));
+        }
+        appendNextName(out, inner, "objects");
+        appendStrings(out, objects, inner);
+    }
+    appendNextName(out, inner, "decoded");
+    appendValue(out, property.decoded, inner);
+    appendNextName(out, inner, "notes");
+    appendStrings(out, property.notes, inner);
+    out += "\n";
+    out += indent;
+    out += "}";
+}
+
+void appendProperties(std::string &out, const std::vector<PropertyExplanation> &properties,
+                      const std::string &indent)
+{
+    if (properties.empty()) {
+        out += "[]";
+        return;
+    }
+    const std::string inner = indent + "  ";
+    out += "[\n";
+    for (std::size_t i = 0; i < properties.size(); ++i) {
+        out += inner;
+        appendProperty(out, properties[i], inner);
+        out += i + 1 < properties.size() ? ",\n" : "\n";
+    }
+    out += indent;
+    out += "]";
+}
+
+// Every member of object, each followed by ",\n": members written after them
+// follow.
+void appendLeadingMembers(std::string &out, const Json &object, const std::string &indent)
+{
+    for (const auto &member : object.items()) {
+        out += indent;
+        appendString(out, member.key());
+        out += ": ";
+        appendValue(out, member.value(), indent);
+        out += ",\n";
+    }
+}
+
+void appendWalkPort(std::string &out, const PortExplanation &port, const std::string &indent)
+{
+    const std::string inner = indent + "  ";
+    out += "{\n";
+    appendName(out, inner, "entry");
+    appendStrings(out, port.entry, inner);
+    appendNextName(out, inner, "class");
+    appendString(out, port.className);
+    appendNextName(out, inner, "properties");
+    appendProperties(out, port.properties, inner);
+    appendNextName(out, inner, "notes");
+    appendStrings(out, port.notes, inner);
+    out += "\n";
+    out += indent;
+    out += "}";
+}
+
+// A controller as its item of the top-level "controllers" array.
+std::string controllerText(const ControllerExplanation &controller)
+{
+    const std::string indent = "    ";
+    const std::string inner = indent + "  ";
+    std::string out = "{\n";
+    appendName(out, inner, "entry");
+    appendStrings(out, controller.entry, inner);
+    appendNextName(out, inner, "class");
+    appendString(out, controller.className);
+    appendNextName(out, inner, "properties");
+    appendProperties(out, controller.properties, inner);
+    appendNextName(out, inner, "ports");
+    if (controller.ports.empty()) {
+        out += "[]";
+    } else {
+        const std::string portIndent = inner + "  ";
+        out += "[\n";
+        for (std::size_t i = 0; i < controller.ports.size(); ++i) {
+            out += portIndent;
+            appendWalkPort(out, controller.ports[i], portIndent);
+            out += i + 1 < controller.ports.size() ? ",\n" : "\n";
+        }
+        out += inner;
+        out += "]";
+    }
+    out += "\n";
+    out += indent;
+    out += "}";
+    return out;
+}
+
+// A port's story as its item of the top-level "ports" array.
+std::string storyPortText(const Explanation &explanation, const PortAccount &port)
+{
+    const std::string indent = "    ";
+    const std::string inner = indent + "  ";
+    std::string out = "{\n";
+    appendLeadingMembers(out, portStoryDocument(port.story), inner);
+    appendName(out, inner, "properties");
+    appendProperties(out, propertiesOf(explanation, port), inner);
+    out += "\n";
+    out += indent;
+    out += "}";
+    return out;
+}
+
+// An array member whose items are made (as text at the depth of an item)
+// and written one at a time, so that the document is never held whole.
 template <typename Items, typename MakeItem>
 void appendArrayMember(std::string &out, const char *name, const Items &items, MakeItem makeItem,
                        const TextSink &sink)
@@ -130,7 +324,7 @@ void appendArrayMember(std::string &out, const char *name, const Items &items, M
     out += "[\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
         out += "    ";
-        appendIndented(out, dumped(makeItem(items[i])), "    ");
+        out += makeItem(items[i]);
         out += i + 1 < items.size() ? ",\n" : "\n";
         sink(out);
         out.clear();
@@ -171,10 +365,9 @@ void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
     appendMember(out, "source", explanation.source, false);
     appendArrayMember(
         out, "ports", explanation.ports,
-        [&explanation](const PortAccount &port) { return storyPortDocument(explanation, port); },
-        sink);
+        [&explanation](const PortAccount &port) { return storyPortText(explanation, port); }, sink);
     appendMember(out, "power_manager", powerManagerMember(explanation), false);
-    appendArrayMember(out, "controllers", explanation.controllers, controllerDocument, sink);
+    appendArrayMember(out, "controllers", explanation.controllers, controllerText, sink);
     appendMember(out, "notes", explanation.notes, true);
     out += "}\n";
     sink(out);

@@ -169,6 +169,13 @@ Json verdictsDocument(const std::vector<Verdict> &verdicts)
 
 Json portDocument(const PortStory &story, Json properties)
 {
+    Json document = portStoryDocument(story);
+    document["properties"] = std::move(properties);
+    return document;
+}
+
+Json portStoryDocument(const PortStory &story)
+{
     Json document = Json::object();
     document["port"] = story.name;
     document["class"] = story.className.empty() ? Json(nullptr) : Json(story.className);
@@ -181,7 +188,6 @@ Json portDocument(const PortStory &story, Json properties)
     document["power"] = powerDocument(story.power);
     document["data"] = dataDocument(story.data);
     document["verdicts"] = verdictsDocument(story.verdicts);
-    document["properties"] = std::move(properties);
     return document;
 }
 

@@ -9,6 +9,8 @@ namespace explain {
 
 // A port, its decoded properties given as the document's property objects.
 Json portDocument(const PortStory &story, Json properties);
+// The same without its last member, "properties".
+Json portStoryDocument(const PortStory &story);
 
 Json powerManagerDocument(const PowerManagerStory &manager);
 
