@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "explain/input/owned_references.h"
+#include "explain/input/scalar_values.h"
 #include "report/tree_walk.h"
 
 namespace explain {
@@ -40,38 +41,6 @@ const char *const dictionaryMembers[] = {
 enum class Place { property, member, item };
 
 PropertyValue readValue(CFTypeRef value, Place place);
-
-PropertyValue readData(CFDataRef data)
-{
-    PropertyValue result;
-    result.kind = PropertyValue::Kind::data;
-    CFIndex length = CFDataGetLength(data);
-    const UInt8 *bytes = CFDataGetBytePtr(data);
-    result.length = length > 0 ? length : 0;
-    if (length > 0 && bytes != nullptr) {
-        result.bytes.assign(bytes, bytes + length);
-    }
-    return result;
-}
-
-PropertyValue readNumber(CFNumberRef number)
-{
-    PropertyValue result;
-    // As the report: the 64 bits of an integer, and for a real whatever
-    // integer the conversion gives, its exactness ignored.
-    long long integer = 0;
-    CFNumberGetValue(number, kCFNumberLongLongType, &integer);
-    result.integer = integer;
-    if (CFNumberIsFloatType(number)) {
-        double real = 0.0;
-        CFNumberGetValue(number, kCFNumberDoubleType, &real);
-        result.kind = PropertyValue::Kind::real;
-        result.real = real;
-    } else {
-        result.kind = PropertyValue::Kind::integer;
-    }
-    return result;
-}
 
 PropertyValue readString(CFStringRef string)
 {
