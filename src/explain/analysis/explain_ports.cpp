@@ -56,9 +56,9 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
 
 } // namespace
 
-void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
-                  Explanation &explanation)
+void explainPorts(const PortCapture &capture, const VendorNames &anyNames, Explanation &explanation)
 {
+    const VendorNames vendorNames = withValidNames(anyNames);
     // The walk's ports by name; an index is cleared once a port of the
     // capture has taken it.
     std::unordered_map<std::string, std::optional<PortAccount::WalkPort>> walkPorts;

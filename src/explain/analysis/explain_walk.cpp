@@ -63,9 +63,10 @@ void release(RegistryWalk *spent, const std::vector<std::size_t> &entries)
 
 // spent, when given, is the walk itself, whose entries' properties are
 // released group by group: the explanation then grows as the walk shrinks.
-Explanation explainGroups(const RegistryWalk &walk, const VendorNames &vendorNames,
+Explanation explainGroups(const RegistryWalk &walk, const VendorNames &anyNames,
                           RegistryWalk *spent)
 {
+    const VendorNames vendorNames = withValidNames(anyNames);
     Explanation explanation;
     for (const std::string &note : walk.notes) {
         explanation.notes.push_back(validUtf8(note));
@@ -95,6 +96,20 @@ Explanation explainGroups(const RegistryWalk &walk, const VendorNames &vendorNam
 }
 
 } // namespace
+
+VendorNames withValidNames(const VendorNames &names)
+{
+    if (!names) {
+        return names;
+    }
+    return [names](std::uint16_t vendor) -> std::optional<std::string> {
+        std::optional<std::string> name = names(vendor);
+        if (name) {
+            name = validUtf8(*name);
+        }
+        return name;
+    };
+}
 
 Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
 {

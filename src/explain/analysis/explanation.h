@@ -23,6 +23,10 @@ using Json = nlohmann::ordered_json;
 // The vendor's name for a 16-bit USB vendor ID, when one is known.
 using VendorNames = std::function<std::optional<std::string>(std::uint16_t)>;
 
+// The same lookup with each name made valid UTF-8: a usb.ids file may hold
+// any bytes, and every view shows names as text.
+VendorNames withValidNames(const VendorNames &names);
+
 // nlohmann's destructor may allocate (it frees deep documents without
 // recursion); were that to fail the program ends, as on any failed allocation.
 // NOLINTNEXTLINE(bugprone-exception-escape)
