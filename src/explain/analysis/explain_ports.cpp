@@ -56,9 +56,10 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
 
 } // namespace
 
-void explainPorts(const PortCapture &capture, const VendorNames &anyNames, Explanation &explanation)
+void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
+                  Explanation &explanation)
 {
-    const VendorNames vendorNames = withValidNames(anyNames);
+    const VendorNames validNames = withValidNames(vendorNames);
     // The walk's ports by name; an index is cleared once a port of the
     // capture has taken it.
     std::unordered_map<std::string, std::optional<PortAccount::WalkPort>> walkPorts;
@@ -74,8 +75,8 @@ void explainPorts(const PortCapture &capture, const VendorNames &anyNames, Expla
         PortAccount account;
         account.story = found.story;
         PortStory &story = account.story;
-        story.partner = readPartner(found, vendorNames);
-        story.cable = readCable(found, vendorNames);
+        story.partner = readPartner(found, validNames);
+        story.cable = readCable(found, validNames);
         story.power = readPortPower(found);
         story.data = readPortData(found);
         std::size_t pathLength = 1;
@@ -88,7 +89,7 @@ void explainPorts(const PortCapture &capture, const VendorNames &anyNames, Expla
             pathLength = walkPort.entry.size();
             joined->second.reset();
         } else {
-            account.ownProperties = capturedProperties(found, vendorNames);
+            account.ownProperties = capturedProperties(found, validNames);
         }
         story.verdicts = portVerdicts(story);
         for (Verdict &verdict : propertyVerdicts(*properties, pathLength)) {
