@@ -200,8 +200,10 @@ TEST(ExplainProgramTest, ACaptureOfPartOfTheRegistryTellsWhatItHolds)
     for (const Case &one : cases) {
         const std::string path =
             scratchFile("part", "<plist version=\"1.0\">" + one.plist + "</plist>");
-        ProcessRun run = explainRun(std::string("--usb-ids '") + usbIds + "' -p " + one.plane +
-                                    " '" + path + "'");
+        std::string arguments = "--usb-ids '" + usbIds + "' -p ";
+        arguments += one.plane;
+        arguments += " '" + path + "'";
+        ProcessRun run = explainRun(arguments);
         EXPECT_EQ(run.status, 0) << one.what << run.err;
         EXPECT_EQ(run.out.rfind(one.firstLine, 0), 0U) << one.what << "\n" << run.out;
     }
