@@ -113,7 +113,13 @@ int explainInput(const explain::ExplainOptions &options)
         return refuse(*options.usbIdsPath, "holds no vendor line of a usb.ids file");
     }
 
-    explain::RegistryWalk walk;
+    const explain::UsbIds &ids = usbIds.ids;
+    bool vendorsAsked = false;
+    const explain::VendorNames vendors = [&ids, &vendorsAsked](std::uint16_t vendor) {
+        vendorsAsked = true;
+        return ids.vendorName(vendor);
+    };
+    explain::Explanation explanation;
     explain::PortCapture capture;
     std::string source = "report";
     if (options.reportPath) {
@@ -127,7 +133,8 @@ int explainInput(const explain::ExplainOptions &options)
         if (auto *error = std::get_if<explain::ReportParseError>(&parse)) {
             return refuse(reportName + ":" + std::to_string(error->line), error->message);
         }
-        walk = std::move(std::get<explain::RegistryWalk>(parse));
+        explanation =
+            explain::explainWalk(std::move(std::get<explain::RegistryWalk>(parse)), vendors);
     } else {
         std::string problem;
         std::vector<std::string> notes;
@@ -135,15 +142,21 @@ int explainInput(const explain::ExplainOptions &options)
             say(std::string(programName) + ": " + problem);
             return badInput;
         }
-        walk = explain::readRegistryWalk(kIOMainPortDefault);
+        // Said on standard error; the JSON holds them too, for tools that
+        // read only it.
+        explain::RegistryWalk said;
+        if (options.json) {
+            said.notes = notes;
+        }
+        explain::explainWalkPart(std::move(said), vendors, explanation);
+        // Each controller is explained as soon as it is read: the whole walk
+        // is never held.
+        explain::readRegistryWalk(kIOMainPortDefault, [&](explain::RegistryWalk &&part) {
+            explain::explainWalkPart(std::move(part), vendors, explanation);
+        });
         noteWhatIsRead(options);
         for (const std::string &note : notes) {
             fprintf(stderr, "%s: %s\n", programName, note.c_str());
-        }
-        // Said on standard error; the JSON holds them too, for tools that
-        // read only it.
-        if (options.json) {
-            walk.notes.insert(walk.notes.begin(), notes.begin(), notes.end());
         }
         capture = explain::readPortCapture(kIOMainPortDefault);
 #ifdef PORTPROBE_STANDIN
@@ -153,13 +166,6 @@ int explainInput(const explain::ExplainOptions &options)
 #endif
     }
 
-    const explain::UsbIds &ids = usbIds.ids;
-    bool vendorsAsked = false;
-    const explain::VendorNames vendors = [&ids, &vendorsAsked](std::uint16_t vendor) {
-        vendorsAsked = true;
-        return ids.vendorName(vendor);
-    };
-    explain::Explanation explanation = explain::explainWalk(std::move(walk), vendors);
     explanation.source = source;
     explain::explainPorts(capture, vendors, explanation);
     // What was read is no longer needed: free it before the rendering.

@@ -61,13 +61,13 @@ void release(RegistryWalk *spent, const std::vector<std::size_t> &entries)
     }
 }
 
-// spent, when given, is the walk itself, whose entries' properties are
-// released group by group: the explanation then grows as the walk shrinks.
-Explanation explainGroups(const RegistryWalk &walk, const VendorNames &anyNames,
-                          RegistryWalk *spent)
+// Adds the walk's controllers and notes to explanation. spent, when given,
+// is the walk itself, whose entries' properties are released group by
+// group: the explanation then grows as the walk shrinks.
+void explainGroups(const RegistryWalk &walk, const VendorNames &anyNames, RegistryWalk *spent,
+                   Explanation &explanation)
 {
     const VendorNames vendorNames = withValidNames(anyNames);
-    Explanation explanation;
     for (const std::string &note : walk.notes) {
         explanation.notes.push_back(validUtf8(note));
     }
@@ -92,7 +92,6 @@ Explanation explainGroups(const RegistryWalk &walk, const VendorNames &anyNames,
         release(spent, group.entries);
         explanation.controllers.push_back(std::move(controller));
     }
-    return explanation;
 }
 
 } // namespace
@@ -113,14 +112,23 @@ VendorNames withValidNames(const VendorNames &names)
 
 Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames)
 {
-    return explainGroups(walk, vendorNames, nullptr);
+    Explanation explanation;
+    explainGroups(walk, vendorNames, nullptr, explanation);
+    return explanation;
 }
 
 Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames)
 {
-    Explanation explanation = explainGroups(walk, vendorNames, &walk);
-    walk = RegistryWalk();
+    Explanation explanation;
+    explainWalkPart(std::move(walk), vendorNames, explanation);
     return explanation;
+}
+
+void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames,
+                     Explanation &explanation)
+{
+    explainGroups(part, vendorNames, &part, explanation);
+    part = RegistryWalk();
 }
 
 } // namespace explain

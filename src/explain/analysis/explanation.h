@@ -88,6 +88,11 @@ Explanation explainWalk(const RegistryWalk &walk, const VendorNames &vendorNames
 // The same, releasing the walk as it goes: what it held is gone once each
 // controller is explained.
 Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames);
+// Adds a part of a walk, whole controllers, to explanation, releasing the
+// part as it goes. A walk explained part by part, in order, gives the same
+// explanation as the walk explained whole: nothing looks across controllers.
+void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames,
+                     Explanation &explanation);
 
 // Adds each port's story and the power manager's view: the ports of the
 // capture joined by name with the walk's ports (a port of the walk alone

@@ -161,7 +161,8 @@ public:
         path_.pop_back();
     }
 
-    RegistryWalk take() { return std::move(walk_); }
+    // What was read since the last take; the reader starts afresh.
+    RegistryWalk take() { return std::exchange(walk_, RegistryWalk()); }
 
 private:
     static void readProperties(io_registry_entry_t entry, WalkedEntry &walked)
@@ -209,16 +210,16 @@ private:
 
 } // namespace
 
-RegistryWalk readRegistryWalk(mach_port_t mainPort)
+void readRegistryWalk(mach_port_t mainPort, const WalkPartSink &sink)
 {
     // The lookup consumes the matching description, whatever it returns.
     CFMutableDictionaryRef matching = IOServiceMatching(controllerClass);
     if (matching == nullptr) {
-        return RegistryWalk();
+        return;
     }
     io_iterator_t services = IO_OBJECT_NULL;
     if (IOServiceGetMatchingServices(mainPort, matching, &services) != KERN_SUCCESS) {
-        return RegistryWalk();
+        return;
     }
     OwnedObject ownedServices(services);
     WalkReader reader;
@@ -226,8 +227,19 @@ RegistryWalk readRegistryWalk(mach_port_t mainPort)
     while ((service = IOIteratorNext(services)) != IO_OBJECT_NULL) {
         OwnedObject ownedService(service);
         reader.readEntry(service, 0);
+        sink(reader.take());
     }
-    return reader.take();
+}
+
+RegistryWalk readRegistryWalk(mach_port_t mainPort)
+{
+    RegistryWalk walk;
+    readRegistryWalk(mainPort, [&walk](RegistryWalk &&part) {
+        for (WalkedEntry &entry : part.entries) {
+            walk.entries.push_back(std::move(entry));
+        }
+    });
+    return walk;
 }
 
 } // namespace explain

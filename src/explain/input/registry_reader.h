@@ -4,6 +4,8 @@
 #ifndef PORTPROBE_EXPLAIN_REGISTRY_READER_H
 #define PORTPROBE_EXPLAIN_REGISTRY_READER_H
 
+#include <functional>
+
 #include "explain/input/walk_model.h"
 #include "platform/registry_api.h"
 
@@ -17,6 +19,11 @@ namespace explain {
 // empty text for a class or name that cannot be read. Every reference the
 // reading makes is released before it returns, whatever it returns.
 RegistryWalk readRegistryWalk(mach_port_t mainPort);
+
+// The same walk handed to sink one controller's subtree at a time, as each
+// is read, so that the whole walk need never be held at once.
+using WalkPartSink = std::function<void(RegistryWalk &&part)>;
+void readRegistryWalk(mach_port_t mainPort, const WalkPartSink &sink);
 
 } // namespace explain
 

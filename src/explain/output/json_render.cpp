@@ -1,7 +1,7 @@
 #include "explain/output/json_render.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <cstdint>
 
 #include "explain/output/story_json.h"
 
@@ -11,10 +11,21 @@ namespace {
 
 const int documentVersion = 2;
 
+// "0x0001912c"
+void appendObjectText(std::string &out, std::uint32_t object)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    char text[10] = {'0', 'x'};
+    for (unsigned i = 0; i < 8; ++i) {
+        text[2 + i] = digits[(object >> (28 - 4 * i)) & 0xfU];
+    }
+    out.append(text, sizeof text);
+}
+
 std::string objectText(std::uint32_t object)
 {
-    char text[11];
-    std::snprintf(text, sizeof text, "0x%08" PRIx32, object);
+    std::string text;
+    appendObjectText(text, object);
     return text;
 }
 
@@ -143,9 +154,60 @@ void appendString(std::string &out, const std::string &text)
     out += Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+template <typename Number>
+void appendNumber(std::string &out, Number number)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, end.ptr);
+}
+
+// dump(2)'s text of value at a depth indented by `width` spaces, written
+// node by node rather than dumped and indented again.
+void appendJson(std::string &out, const Json &value, std::size_t width)
+{
+    switch (value.type()) {
+    case Json::value_t::object:
+    case Json::value_t::array: {
+        const bool object = value.is_object();
+        if (value.empty()) {
+            out += object ? "{}" : "[]";
+            return;
+        }
+        out += object ? "{\n" : "[\n";
+        bool first = true;
+        for (auto item = value.begin(); item != value.end(); ++item) {
+            if (!first) {
+                out += ",\n";
+            }
+            first = false;
+            out.append(width + 2, ' ');
+            if (object) {
+                appendString(out, item.key());
+                out += ": ";
+            }
+            appendJson(out, item.value(), width + 2);
+        }
+        out += '\n';
+        out.append(width, ' ');
+        out += object ? '}' : ']';
+        return;
+    }
+    case Json::value_t::string: appendString(out, value.get_ref<const std::string &>()); return;
+    case Json::value_t::number_integer: appendNumber(out, value.get<std::int64_t>()); return;
+    case Json::value_t::number_unsigned: appendNumber(out, value.get<std::uint64_t>()); return;
+    case Json::value_t::boolean: out += value.get<bool>() ? "true" : "false"; return;
+    case Json::value_t::null: out += "null"; return;
+    case Json::value_t::number_float:
+    case Json::value_t::binary:
+    case Json::value_t::discarded: break;
+    }
+    out += dumped(value); // a scalar: one line
+}
+
 void appendValue(std::string &out, const Json &value, const std::string &indent)
 {
-    appendIndented(out, dumped(value), indent.c_str());
+    appendJson(out, value, indent.size());
 }
 
 void appendStrings(std::string &out, const std::vector<std::string> &items,
@@ -182,13 +244,25 @@ void appendNextName(std::string &out, const std::string &indent, const char *nam
     appendName(out, indent, name);
 }
 
+// The text of the last entry path written: the properties of one entry come
+// together, and their path is escaped once for them all.
+struct WrittenEntry {
+    const std::vector<std::string> *entry = nullptr;
+    std::string text;
+};
+
 void appendProperty(std::string &out, const PropertyExplanation &property,
-                    const std::string &indent)
+                    const std::string &indent, WrittenEntry &written)
 {
     const std::string inner = indent + "  ";
     out += "{\n";
     appendName(out, inner, "entry");
-    appendStrings(out, property.entry, inner);
+    if (written.entry == nullptr || *written.entry != property.entry) {
+        written.text.clear();
+        appendStrings(written.text, property.entry, inner);
+        written.entry = &property.entry;
+    }
+    out += written.text;
     appendNextName(out, inner, "class");
     appendString(out, property.className);
     appendNextName(out, inner, "key");
@@ -196,13 +270,16 @@ void appendProperty(std::string &out, const PropertyExplanation &property,
     appendNextName(out, inner, "kind");
     appendString(out, property.kind);
     if (!property.objects.empty()) {
-        std::vector<std::string> objects;
-        objects.reserve(property.objects.size());
-        for (std::uint32_t object : property.objects) {
-            objects.push_back(objectText(object));
-        }
         appendNextName(out, inner, "objects");
-        appendStrings(out, objects, inner);
+        out += "[\n";
+        for (std::size_t i = 0; i < property.objects.size(); ++i) {
+            out += inner;
+            out += "  \"";
+            appendObjectText(out, property.objects[i]);
+            out += i + 1 < property.objects.size() ? "\",\n" : "\"\n";
+        }
+        out += inner;
+        out += "]";
     }
     appendNextName(out, inner, "decoded");
     appendValue(out, property.decoded, inner);
@@ -221,10 +298,11 @@ void appendProperties(std::string &out, const std::vector<PropertyExplanation> &
         return;
     }
     const std::string inner = indent + "  ";
+    WrittenEntry written;
     out += "[\n";
     for (std::size_t i = 0; i < properties.size(); ++i) {
         out += inner;
-        appendProperty(out, properties[i], inner);
+        appendProperty(out, properties[i], inner, written);
         out += i + 1 < properties.size() ? ",\n" : "\n";
     }
     out += indent;
