@@ -124,8 +124,7 @@ Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames)
     return explanation;
 }
 
-void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames,
-                     Explanation &explanation)
+void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames, Explanation &explanation)
 {
     explainGroups(part, vendorNames, &part, explanation);
     part = RegistryWalk();
