@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,11 +29,54 @@ using VendorNames = std::function<std::optional<std::string>(std::uint16_t)>;
 // any bytes, and every view shows names as text.
 VendorNames withValidNames(const VendorNames &names);
 
+// The names of an entry from its controller down. Every property of an
+// entry holds the same names: shared, not copied, since a large walk has
+// hundreds of thousands of properties. Reads as the vector of names.
+class EntryPath {
+public:
+    using Names = std::vector<std::string>;
+    using const_iterator = Names::const_iterator;
+    using iterator = const_iterator;
+    using value_type = std::string;
+
+    EntryPath() = default;
+    // NOLINTNEXTLINE(google-explicit-constructor): a path is its names
+    EntryPath(Names names) : names_(std::make_shared<const Names>(std::move(names))) {}
+    EntryPath(std::initializer_list<std::string> names) : EntryPath(Names(names)) {}
+
+    const Names &names() const { return names_ ? *names_ : noNames(); }
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    operator const Names &() const { return names(); }
+
+    std::size_t size() const { return names().size(); }
+    bool empty() const { return names().empty(); }
+    const std::string &back() const { return names().back(); }
+    const std::string &operator[](std::size_t i) const { return names()[i]; }
+    const_iterator begin() const { return names().begin(); }
+    const_iterator end() const { return names().end(); }
+
+    friend bool operator==(const EntryPath &a, const EntryPath &b)
+    {
+        return a.names_ == b.names_ || a.names() == b.names();
+    }
+    friend bool operator!=(const EntryPath &a, const EntryPath &b) { return !(a == b); }
+    friend bool operator==(const EntryPath &a, const Names &b) { return a.names() == b; }
+    friend bool operator!=(const EntryPath &a, const Names &b) { return !(a == b); }
+
+private:
+    static const Names &noNames()
+    {
+        static const Names none;
+        return none;
+    }
+    std::shared_ptr<const Names> names_;
+};
+
 // nlohmann's destructor may allocate (it frees deep documents without
 // recursion); were that to fail the program ends, as on any failed allocation.
 // NOLINTNEXTLINE(bugprone-exception-escape)
 struct PropertyExplanation {
-    std::vector<std::string> entry; // entry names from the controller down
+    EntryPath entry; // entry names from the controller down
     std::string className;
     std::string key;  // the registry's key; "Metadata/VDOs" for VDOs inside Metadata
     std::string kind; // "source_capabilities", ..., "value"
@@ -91,8 +136,7 @@ Explanation explainWalk(RegistryWalk &&walk, const VendorNames &vendorNames);
 // Adds a part of a walk, whole controllers, to explanation, releasing the
 // part as it goes. A walk explained part by part, in order, gives the same
 // explanation as the walk explained whole: nothing looks across controllers.
-void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames,
-                     Explanation &explanation);
+void explainWalkPart(RegistryWalk &&part, const VendorNames &vendorNames, Explanation &explanation);
 
 // Adds each port's story and the power manager's view: the ports of the
 // capture joined by name with the walk's ports (a port of the walk alone

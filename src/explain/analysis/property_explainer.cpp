@@ -368,11 +368,12 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
                   std::vector<PropertyExplanation> &explained)
 {
-    std::vector<std::string> path;
-    path.reserve(entry.path.size());
+    std::vector<std::string> names;
+    names.reserve(entry.path.size());
     for (const std::string &name : entry.path) {
-        path.push_back(validUtf8(name));
+        names.push_back(validUtf8(name));
     }
+    const EntryPath path(std::move(names));
     const std::string className = validUtf8(entry.className);
     for (const auto &[key, value] : entry.properties) {
         PropertyExplanation property;

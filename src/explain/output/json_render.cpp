@@ -32,7 +32,7 @@ std::string objectText(std::uint32_t object)
 Json propertyDocument(const PropertyExplanation &property)
 {
     Json document = Json::object();
-    document["entry"] = property.entry;
+    document["entry"] = property.entry.names();
     document["class"] = property.className;
     document["key"] = property.key;
     document["kind"] = property.kind;
@@ -247,7 +247,7 @@ void appendNextName(std::string &out, const std::string &indent, const char *nam
 // The text of the last entry path written: the properties of one entry come
 // together, and their path is escaped once for them all.
 struct WrittenEntry {
-    const std::vector<std::string> *entry = nullptr;
+    const EntryPath *entry = nullptr;
     std::string text;
 };
 
