@@ -120,6 +120,9 @@ int explainInput(const explain::ExplainOptions &options)
         return ids.vendorName(vendor);
     };
     explain::Explanation explanation;
+    // Only one rendering follows: the other's half of each property is not kept.
+    explanation.views.words = !options.json;
+    explanation.views.json = options.json;
     explain::PortCapture capture;
     std::string source = "report";
     if (options.reportPath) {
@@ -133,8 +136,8 @@ int explainInput(const explain::ExplainOptions &options)
         if (auto *error = std::get_if<explain::ReportParseError>(&parse)) {
             return refuse(reportName + ":" + std::to_string(error->line), error->message);
         }
-        explanation =
-            explain::explainWalk(std::move(std::get<explain::RegistryWalk>(parse)), vendors);
+        explain::explainWalkPart(std::move(std::get<explain::RegistryWalk>(parse)), vendors,
+                                 explanation);
     } else {
         std::string problem;
         std::vector<std::string> notes;

@@ -17,7 +17,7 @@ namespace {
 // are: on a machine whose port controllers the walk does not reach, these
 // are what the evidence shows.
 std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
-                                                    const VendorNames &vendors)
+                                                    const VendorNames &vendors, PropertyViews views)
 {
     RegistryWalk walk;
     auto add = [&walk](const CapturedEntry &entry, const std::vector<std::string> &path) {
@@ -49,7 +49,7 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
     facts.rootPathSize = 1;
     std::vector<PropertyExplanation> properties;
     for (const WalkedEntry &entry : walk.entries) {
-        explainEntry(entry, facts, vendors, properties);
+        explainEntry(entry, facts, vendors, properties, views);
     }
     return properties;
 }
@@ -89,7 +89,7 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
             pathLength = walkPort.entry.size();
             joined->second.reset();
         } else {
-            account.ownProperties = capturedProperties(found, validNames);
+            account.ownProperties = capturedProperties(found, validNames, explanation.views);
         }
         story.verdicts = portVerdicts(story);
         for (Verdict &verdict : propertyVerdicts(*properties, pathLength)) {

@@ -22,11 +22,12 @@ std::vector<std::string> validPath(const WalkedEntry &entry)
 
 std::vector<PropertyExplanation> explainGroup(const RegistryWalk &walk,
                                               const std::vector<std::size_t> &entries,
-                                              const GroupFacts &facts, const VendorNames &vendors)
+                                              const GroupFacts &facts, const VendorNames &vendors,
+                                              PropertyViews views)
 {
     std::vector<PropertyExplanation> properties;
     for (std::size_t index : entries) {
-        explainEntry(walk.entries[index], facts, vendors, properties);
+        explainEntry(walk.entries[index], facts, vendors, properties, views);
     }
     return properties;
 }
@@ -76,15 +77,16 @@ void explainGroups(const RegistryWalk &walk, const VendorNames &anyNames, Regist
         ControllerExplanation controller;
         controller.entry = validPath(controllerEntry);
         controller.className = validUtf8(controllerEntry.className);
-        controller.properties =
-            explainGroup(walk, group.entries, gatherFacts(walk, group.entries), vendorNames);
+        controller.properties = explainGroup(walk, group.entries, gatherFacts(walk, group.entries),
+                                             vendorNames, explanation.views);
         for (const PortGroup &portGroup : group.ports) {
             const WalkedEntry &portEntry = walk.entries[portGroup.port];
             PortExplanation port;
             port.entry = validPath(portEntry);
             port.className = validUtf8(portEntry.className);
             const GroupFacts facts = gatherFacts(walk, portGroup.entries);
-            port.properties = explainGroup(walk, portGroup.entries, facts, vendorNames);
+            port.properties =
+                explainGroup(walk, portGroup.entries, facts, vendorNames, explanation.views);
             port.notes = portNotes(port.properties, facts.rootPathSize);
             controller.ports.push_back(std::move(port));
             release(spent, portGroup.entries);

@@ -119,9 +119,20 @@ struct PortAccount {
     std::vector<PropertyExplanation> ownProperties;
 };
 
+// Which of a property's two renderings an explanation keeps: its words (the
+// text) and its "decoded" (the JSON). A program that renders one lets the
+// other go as each property is made, rather than holding a large walk's worth
+// of it to the end.
+struct PropertyViews {
+    bool words = true;
+    bool json = true;
+};
+
 struct Explanation {
     // Where the input came from: "registry", "sample", "snapshot", "report".
     std::string source = "registry";
+    // Set before anything is explained into it.
+    PropertyViews views;
     std::vector<ControllerExplanation> controllers;
     std::vector<PortAccount> ports;
     std::vector<PowerManagerStory> powerManagers;

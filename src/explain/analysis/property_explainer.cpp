@@ -366,8 +366,9 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
 }
 
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
-                  std::vector<PropertyExplanation> &explained)
+                  std::vector<PropertyExplanation> &explained, PropertyViews views)
 {
+    const std::size_t first = explained.size();
     std::vector<std::string> names;
     names.reserve(entry.path.size());
     for (const std::string &name : entry.path) {
@@ -394,6 +395,14 @@ void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const Vendo
             explainObjects(property, value, entry, facts, vendors, cablePlug);
         }
         explained.push_back(std::move(property));
+    }
+    for (std::size_t i = first; i < explained.size(); ++i) {
+        if (!views.json) {
+            explained[i].decoded = Json();
+        }
+        if (!views.words) {
+            std::vector<std::string>().swap(explained[i].lines);
+        }
     }
 }
 

@@ -32,9 +32,9 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
 std::string nameBelow(const WalkedEntry &entry, std::size_t rootPathSize);
 
 // Appends the explanations of the entry's properties ("Metadata" with
-// "VDOs" inside gives two).
+// "VDOs" inside gives two), each with the views asked for.
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
-                  std::vector<PropertyExplanation> &explained);
+                  std::vector<PropertyExplanation> &explained, PropertyViews views = {});
 
 } // namespace explain
 
