@@ -281,4 +281,34 @@ TEST(ReleasedWalk, TellsTheSameAsTheWholeWalk)
     EXPECT_TRUE(spent.entries.empty()); // NOLINT(bugprone-use-after-move): released on purpose
 }
 
+// An explanation made for one rendering keeps that rendering's half of each
+// property, the same as a whole explanation's, and nothing of the other.
+TEST(PropertyViews, EachRenderingKeepsItsOwnHalfOnly)
+{
+    explain::RegistryWalk walk;
+    walk.entries = samplePort();
+    walk.entries[1].properties.push_back({"PDRevision", number(3)});
+    const explain::Explanation whole = explain::explainWalk(walk, someVendors());
+    for (const bool json : {false, true}) {
+        explain::Explanation kept;
+        kept.views.words = !json;
+        kept.views.json = json;
+        explain::RegistryWalk spent = walk;
+        explain::explainWalkPart(std::move(spent), someVendors(), kept);
+        ASSERT_EQ(kept.controllers.size(), 1u);
+        ASSERT_EQ(kept.controllers[0].ports.size(), 1u);
+        const auto &expected = whole.controllers[0].ports[0].properties;
+        const auto &got = kept.controllers[0].ports[0].properties;
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].notes, expected[i].notes) << got[i].key;
+            EXPECT_EQ(got[i].objects, expected[i].objects) << got[i].key;
+            EXPECT_EQ(got[i].decoded, json ? expected[i].decoded : Json()) << got[i].key;
+            EXPECT_EQ(got[i].lines, json ? std::vector<std::string>() : expected[i].lines)
+                << got[i].key;
+        }
+        EXPECT_EQ(kept.controllers[0].ports[0].notes, whole.controllers[0].ports[0].notes);
+    }
+}
+
 } // namespace

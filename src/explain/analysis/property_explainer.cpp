@@ -387,8 +387,12 @@ void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const Vendo
             continue;
         }
         if (property.kind == std::string("value")) {
-            property.decoded = plainJson(value);
-            property.lines.push_back(plainWords(value));
+            if (views.json) {
+                property.decoded = plainJson(value);
+            }
+            if (views.words) {
+                property.lines.push_back(plainWords(value));
+            }
             property.notes = reportLimits(value);
         } else {
             const bool cablePlug = isCablePlugClass(entry.className) || key == "CableIdentity";
