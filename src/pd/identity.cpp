@@ -1,5 +1,7 @@
 #include "pd/identity.h"
 
+#include <utility>
+
 #include "pd/identity_tables.h"
 
 namespace pd {
@@ -95,7 +97,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
     const std::uint32_t vendorId = bitsOf(idHeader, 15, 0);
     const std::optional<std::string> vendorName = vendorNameOf(vendors, vendorId);
     header.json["vendor_name"] = vendorName ? Json(*vendorName) : Json(nullptr);
-    property.json["id_header"] = header.json;
+    property.json["id_header"] = std::move(header.json);
     addReserved(property, header, "ID header");
 
     std::string first =
@@ -103,18 +105,20 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
     if (vendorName) {
         first += " (" + *vendorName + ")";
     }
+    DecodedObject product;
     if (vdos.size() >= 3) {
-        first += ", " + decodeObject(vdos[2], productVdo).headline;
+        product = decodeObject(vdos[2], productVdo);
+        first += ", " + product.headline;
     }
     property.lines.push_back(first + "; " + header.line());
 
     if (vdos.size() >= 2) {
         DecodedObject certStat = decodeObject(vdos[1], certStatVdo);
-        property.json["cert_stat"] = certStat.json;
+        property.json["cert_stat"] = std::move(certStat.json);
         property.lines.push_back(certStat.line());
     }
     if (vdos.size() >= 3) {
-        property.json["product"] = decodeObject(vdos[2], productVdo).json;
+        property.json["product"] = std::move(product.json);
     } else {
         property.notes.push_back("holds " + std::to_string(vdos.size()) +
                                  " VDOs; a Discover Identity answer has at least 3");
@@ -137,13 +141,13 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
         json["type"] = kind.type;
         if (kind.layout == nullptr) {
             json["vdo"] = hex32(vdos[i]);
-            typeVdos.push_back(json);
+            typeVdos.push_back(std::move(json));
             property.lines.push_back(
                 std::string(kind.type == pad.type ? "Pad VDO: " : "AMA VDO: ") + hex32(vdos[i]));
             continue;
         }
         DecodedObject object = decodeObject(vdos[i], *kind.layout, std::move(json));
-        typeVdos.push_back(object.json);
+        typeVdos.push_back(std::move(object.json));
         property.lines.push_back(object.line());
         addReserved(property, object, where);
         if (kind.layout == &passiveCableVdo) {
@@ -152,7 +156,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
             checkEprClaim(property, "the active cable", vdos[i]);
         }
     }
-    property.json["product_type_vdos"] = typeVdos;
+    property.json["product_type_vdos"] = std::move(typeVdos);
     const std::size_t present = vdos.size() - 3;
     if (present < expected.size()) {
         property.notes.push_back("the ID header's product type calls for " +

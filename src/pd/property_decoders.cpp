@@ -1,5 +1,7 @@
 #include "pd/property_decoders.h"
 
+#include <utility>
+
 #include "pd/displayport.h"
 
 namespace pd {
@@ -29,7 +31,7 @@ DecodedProperty single(std::uint32_t object, const Layout &layout)
 {
     DecodedProperty property;
     DecodedObject decoded = decodeObject(object, layout);
-    property.json = decoded.json;
+    property.json = std::move(decoded.json);
     property.lines.push_back(decoded.line());
     addReserved(property, decoded, "VDO");
     return property;
@@ -44,7 +46,7 @@ DecodedProperty decodePdoList(const std::vector<std::uint32_t> &pdos, PowerRole 
     for (std::size_t i = 0; i < pdos.size(); ++i) {
         const auto position = static_cast<unsigned>(i + 1);
         DecodedPdo pdo = decodePdo(pdos[i], role, position);
-        property.json.push_back(pdo.object.json);
+        property.json.push_back(std::move(pdo.object.json));
         property.lines.push_back(pdo.line);
         addReserved(property, pdo.object, "PDO " + std::to_string(position));
     }
@@ -61,7 +63,7 @@ DecodedProperty decodeRequestObject(std::uint32_t rdo, std::optional<std::uint32
 {
     DecodedProperty property;
     DecodedRequest request = decodeRequest(rdo, sourcePdo);
-    property.json = request.object.json;
+    property.json = std::move(request.object.json);
     property.lines.push_back(request.line);
     addReserved(property, request.object, "request");
     for (std::string &overreach : request.overreach) {
@@ -93,13 +95,13 @@ DecodedProperty decodeModes(const std::vector<std::uint32_t> &modes, bool displa
             json["type"] = "displayport_capabilities";
             DecodedObject decoded =
                 decodeObject(modes[i], displayPortCapabilitiesVdo, std::move(json));
-            property.json.push_back(decoded.json);
+            property.json.push_back(std::move(decoded.json));
             property.lines.push_back(prefix + decoded.line());
             addReserved(property, decoded, "mode " + std::to_string(position));
         } else {
             json["type"] = "unknown";
             json["vdo"] = hex32(modes[i]);
-            property.json.push_back(json);
+            property.json.push_back(std::move(json));
             property.lines.push_back(prefix + hex32(modes[i]) +
                                      " (no DisplayPort SVID on the port)");
         }

@@ -2,6 +2,8 @@
 // 6.4.4.2). B = bit.
 #include "pd/vdm.h"
 
+#include <utility>
+
 #include "pd/displayport.h"
 
 namespace pd {
@@ -132,7 +134,7 @@ DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const Vendo
     for (const std::string &reserved : decoded.reserved) {
         property.notes.push_back("VDM header: " + reserved);
     }
-    property.json["header"] = decoded.json;
+    property.json["header"] = std::move(decoded.json);
     Json after = Json::array();
     const bool carriesDisplayPortStatus = structured && svid == displayPortSvid &&
                                           (bitsOf(header, 4, 0) == 6 || bitsOf(header, 4, 0) == 16);
@@ -144,7 +146,7 @@ DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const Vendo
         }
         property.lines.push_back(vdoLine);
     }
-    property.json["objects"] = after;
+    property.json["objects"] = std::move(after);
     return property;
 }
 
