@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
+#include "explain/analysis/utf8_text.h"
 #include "walk_builder.h"
 
 namespace {
@@ -305,6 +308,21 @@ TEST(Utf8, RegistryTextIsMadeValidForJson)
     EXPECT_NO_THROW(dumped = document.dump());
     EXPECT_EQ(property.entry[0], "Apple\xef\xbf\xbdHPM");
     EXPECT_EQ(property.decoded, "Si\xef\xbf\xbd\xef\xbf\xbdnk");
+}
+
+// Text handed over is made valid exactly as text copied is.
+TEST(Utf8, TextHandedOverIsMadeValidAsACopyIs)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Port-USB-C@1", "Port-USB-C@1"},
+        {"Caf\xc3\xa9", "Caf\xc3\xa9"},
+        {"Si\xe2\x82nk", "Si\xef\xbf\xbd\xef\xbf\xbdnk"},
+        {"", ""},
+    };
+    for (const auto &[text, valid] : cases) {
+        EXPECT_EQ(explain::validUtf8(text), valid);
+        EXPECT_EQ(explain::validUtf8(std::string(text)), valid);
+    }
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The explanation of a walk: entries grouped into controllers and ports,
 // each port's facts gathered once, then every property explained in walk
 // order. Linear in the walk.
+#include <utility>
+
 #include "explain/analysis/explanation.h"
 #include "explain/analysis/port_grouping.h"
 #include "explain/analysis/property_explainer.h"
@@ -106,7 +108,7 @@ VendorNames withValidNames(const VendorNames &names)
     return [names](std::uint16_t vendor) -> std::optional<std::string> {
         std::optional<std::string> name = names(vendor);
         if (name) {
-            name = validUtf8(*name);
+            name = validUtf8(std::move(*name));
         }
         return name;
     };

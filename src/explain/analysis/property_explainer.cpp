@@ -1,5 +1,7 @@
 #include "explain/analysis/property_explainer.h"
 
+#include <utility>
+
 #include "explain/analysis/utf8_text.h"
 #include "explain/analysis/value_text.h"
 #include "pd/identity.h"
@@ -59,7 +61,7 @@ void take(PropertyExplanation &property, pd::DecodedProperty decoded)
 {
     property.decoded = std::move(decoded.json);
     for (std::string &line : decoded.lines) {
-        property.lines.push_back(validUtf8(line));
+        property.lines.push_back(validUtf8(std::move(line)));
     }
     for (std::string &note : decoded.notes) {
         property.notes.push_back(std::move(note));

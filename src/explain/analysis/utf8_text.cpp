@@ -1,6 +1,7 @@
 #include "explain/analysis/utf8_text.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace explain {
 
@@ -48,16 +49,30 @@ std::size_t sequenceLength(const std::string &text, std::size_t at)
     return length;
 }
 
-} // namespace
-
-std::string validUtf8(const std::string &text)
+// Registry names and keys, and the words made of them, are nearly always
+// ASCII.
+bool isAscii(const std::string &text)
 {
-    // Registry names and keys are nearly always ASCII.
     bool ascii = true;
     for (const char byte : text) {
         ascii = ascii && static_cast<unsigned char>(byte) < 0x80;
     }
-    if (ascii) {
+    return ascii;
+}
+
+} // namespace
+
+std::string validUtf8(std::string &&text)
+{
+    if (isAscii(text)) {
+        return std::move(text);
+    }
+    return validUtf8(static_cast<const std::string &>(text));
+}
+
+std::string validUtf8(const std::string &text)
+{
+    if (isAscii(text)) {
         return text;
     }
     std::string valid;

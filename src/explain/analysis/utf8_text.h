@@ -10,6 +10,8 @@ namespace explain {
 // text with every byte that does not begin or continue a well-formed UTF-8
 // sequence replaced by U+FFFD.
 std::string validUtf8(const std::string &text);
+// The same, keeping text's own storage when it is valid already.
+std::string validUtf8(std::string &&text);
 
 } // namespace explain
 
