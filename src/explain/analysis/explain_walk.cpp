@@ -12,16 +12,6 @@ namespace explain {
 
 namespace {
 
-std::vector<std::string> validPath(const WalkedEntry &entry)
-{
-    std::vector<std::string> path;
-    path.reserve(entry.path.size());
-    for (const std::string &name : entry.path) {
-        path.push_back(validUtf8(name));
-    }
-    return path;
-}
-
 std::vector<PropertyExplanation> explainGroup(const RegistryWalk &walk,
                                               const std::vector<std::size_t> &entries,
                                               const GroupFacts &facts, const VendorNames &vendors,

@@ -367,16 +367,21 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
     return facts;
 }
 
+std::vector<std::string> validPath(const WalkedEntry &entry)
+{
+    std::vector<std::string> path;
+    path.reserve(entry.path.size());
+    for (const std::string &name : entry.path) {
+        path.push_back(validUtf8(name));
+    }
+    return path;
+}
+
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
                   std::vector<PropertyExplanation> &explained, PropertyViews views)
 {
     const std::size_t first = explained.size();
-    std::vector<std::string> names;
-    names.reserve(entry.path.size());
-    for (const std::string &name : entry.path) {
-        names.push_back(validUtf8(name));
-    }
-    const EntryPath path(std::move(names));
+    const EntryPath path(validPath(entry));
     const std::string className = validUtf8(entry.className);
     for (const auto &[key, value] : entry.properties) {
         PropertyExplanation property;

@@ -31,6 +31,9 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
 // or its own name when it is the group's entry.
 std::string nameBelow(const WalkedEntry &entry, std::size_t rootPathSize);
 
+// The entry's names from its controller down, each made valid UTF-8.
+std::vector<std::string> validPath(const WalkedEntry &entry);
+
 // Appends the explanations of the entry's properties ("Metadata" with
 // "VDOs" inside gives two), each with the views asked for.
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
