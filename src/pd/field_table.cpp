@@ -215,16 +215,20 @@ std::string DecodedObject::line() const
     return text;
 }
 
-DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json)
+DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json, Views views)
 {
     DecodedObject decoded;
     decoded.json = std::move(json);
     std::vector<bool> named(layout.fieldCount, false);
-    decoded.headline = fillHeadline(object, layout, named);
+    if (views.words) {
+        decoded.headline = fillHeadline(object, layout, named);
+    }
     for (std::size_t i = 0; i < layout.fieldCount; ++i) {
         const Field &field = layout.fields[i];
         const std::uint32_t raw = bitsOf(object, field.high, field.low);
-        decoded.json[field.name] = jsonValue(field, raw);
+        if (views.json) {
+            decoded.json[field.name] = jsonValue(field, raw);
+        }
         if (field.shape == FieldShape::code && findCode(field, raw) == nullptr) {
             decoded.reserved.push_back(std::string("reserved ") +
                                        (field.label != nullptr ? field.label : field.name) +
@@ -235,7 +239,7 @@ DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json
                                        (field.label != nullptr ? field.label : field.name) +
                                        " bits set (" + hex16(raw) + ")");
         }
-        if (!named[i]) {
+        if (views.words && !named[i]) {
             std::string words = detailText(field, raw);
             if (!words.empty()) {
                 decoded.details.push_back(std::move(words));

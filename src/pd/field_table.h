@@ -119,6 +119,15 @@ constexpr Layout layout(const char *headline, const Field (&fields)[N])
     return {headline, fields, N};
 }
 
+// Which of an object's two views a decoder makes: its words (the text's
+// lines) and its JSON. What is wrong with the object, its reserved codes and
+// the notes made of them, is found either way. A program that shows one view
+// asks for that one alone.
+struct Views {
+    bool words = true;
+    bool json = true;
+};
+
 // An object read through its layout.
 struct DecodedObject {
     Json json = Json::object();
@@ -130,8 +139,10 @@ struct DecodedObject {
 };
 
 // Reads object through layout, appending its members to `json` (which may
-// already hold members such as a position).
-DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json = Json::object());
+// already hold members such as a position). Without the JSON view, `json`
+// is kept as it is given; without the words, headline and details are empty.
+DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json = Json::object(),
+                           Views views = {});
 
 // The raw value of the named field of layout, or 0 when it has none.
 std::uint32_t rawField(std::uint32_t object, const Layout &layout, const char *name);

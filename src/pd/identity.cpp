@@ -81,82 +81,116 @@ void checkEprClaim(DecodedProperty &property, const char *what, std::uint32_t vd
 } // namespace
 
 DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentitySide side,
-                               const VendorLookup &vendors)
+                               const VendorLookup &vendors, Views views)
 {
     DecodedProperty property;
-    property.json = Json::object();
+    if (views.json) {
+        property.json = Json::object();
+    }
     if (vdos.empty()) {
-        property.lines.push_back("no VDOs");
+        if (views.words) {
+            property.lines.push_back("no VDOs");
+        }
         property.notes.push_back(
             "holds no VDO; a Discover Identity answer starts with an ID header");
         return property;
     }
     const bool cable = side == IdentitySide::cablePlug;
     const std::uint32_t idHeader = vdos[0];
-    DecodedObject header = decodeObject(idHeader, cable ? cablePlugIdHeader : partnerIdHeader);
+    DecodedObject header =
+        decodeObject(idHeader, cable ? cablePlugIdHeader : partnerIdHeader, Json::object(), views);
     const std::uint32_t vendorId = bitsOf(idHeader, 15, 0);
     const std::optional<std::string> vendorName = vendorNameOf(vendors, vendorId);
-    header.json["vendor_name"] = vendorName ? Json(*vendorName) : Json(nullptr);
-    property.json["id_header"] = std::move(header.json);
+    if (views.json) {
+        header.json["vendor_name"] = vendorName ? Json(*vendorName) : Json(nullptr);
+        property.json["id_header"] = std::move(header.json);
+    }
     addReserved(property, header, "ID header");
 
-    std::string first =
-        std::string(cable ? "Cable plug" : "Partner") + ": vendor " + hex16(vendorId);
-    if (vendorName) {
-        first += " (" + *vendorName + ")";
-    }
     DecodedObject product;
     if (vdos.size() >= 3) {
-        product = decodeObject(vdos[2], productVdo);
-        first += ", " + product.headline;
+        product = decodeObject(vdos[2], productVdo, Json::object(), views);
     }
-    property.lines.push_back(first + "; " + header.line());
+    if (views.words) {
+        std::string first =
+            std::string(cable ? "Cable plug" : "Partner") + ": vendor " + hex16(vendorId);
+        if (vendorName) {
+            first += " (" + *vendorName + ")";
+        }
+        if (vdos.size() >= 3) {
+            first += ", " + product.headline;
+        }
+        property.lines.push_back(first + "; " + header.line());
+    }
 
     if (vdos.size() >= 2) {
-        DecodedObject certStat = decodeObject(vdos[1], certStatVdo);
-        property.json["cert_stat"] = std::move(certStat.json);
-        property.lines.push_back(certStat.line());
+        DecodedObject certStat = decodeObject(vdos[1], certStatVdo, Json::object(), views);
+        if (views.json) {
+            property.json["cert_stat"] = std::move(certStat.json);
+        }
+        if (views.words) {
+            property.lines.push_back(certStat.line());
+        }
     }
-    if (vdos.size() >= 3) {
-        property.json["product"] = std::move(product.json);
-    } else {
+    if (vdos.size() < 3) {
         property.notes.push_back("holds " + std::to_string(vdos.size()) +
                                  " VDOs; a Discover Identity answer has at least 3");
         return property;
+    }
+    if (views.json) {
+        property.json["product"] = std::move(product.json);
     }
 
     const std::vector<ProductTypeVdo> expected = expectedVdos(idHeader, side);
     Json typeVdos = Json::array();
     for (std::size_t i = 3; i < vdos.size(); ++i) {
         const std::size_t index = i - 3;
-        const std::string where = "product-type VDO " + std::to_string(index + 1);
         if (index >= expected.size()) {
-            typeVdos.push_back(Json{{"type", "unexpected"}, {"vdo", hex32(vdos[i])}});
-            property.lines.push_back("Product-type VDO " + std::to_string(index + 1) + ": " +
-                                     hex32(vdos[i]) + " (not called for by the ID header)");
+            if (views.json) {
+                typeVdos.push_back(Json{{"type", "unexpected"}, {"vdo", hex32(vdos[i])}});
+            }
+            if (views.words) {
+                property.lines.push_back("Product-type VDO " + std::to_string(index + 1) + ": " +
+                                         hex32(vdos[i]) + " (not called for by the ID header)");
+            }
             continue;
         }
         const ProductTypeVdo &kind = expected[index];
         Json json = Json::object();
-        json["type"] = kind.type;
+        if (views.json) {
+            json["type"] = kind.type;
+        }
         if (kind.layout == nullptr) {
-            json["vdo"] = hex32(vdos[i]);
-            typeVdos.push_back(std::move(json));
-            property.lines.push_back(
-                std::string(kind.type == pad.type ? "Pad VDO: " : "AMA VDO: ") + hex32(vdos[i]));
+            if (views.json) {
+                json["vdo"] = hex32(vdos[i]);
+                typeVdos.push_back(std::move(json));
+            }
+            if (views.words) {
+                property.lines.push_back(
+                    std::string(kind.type == pad.type ? "Pad VDO: " : "AMA VDO: ") +
+                    hex32(vdos[i]));
+            }
             continue;
         }
-        DecodedObject object = decodeObject(vdos[i], *kind.layout, std::move(json));
-        typeVdos.push_back(std::move(object.json));
-        property.lines.push_back(object.line());
-        addReserved(property, object, where);
+        DecodedObject object = decodeObject(vdos[i], *kind.layout, std::move(json), views);
+        if (views.json) {
+            typeVdos.push_back(std::move(object.json));
+        }
+        if (views.words) {
+            property.lines.push_back(object.line());
+        }
+        if (!object.reserved.empty()) {
+            addReserved(property, object, "product-type VDO " + std::to_string(index + 1));
+        }
         if (kind.layout == &passiveCableVdo) {
             checkEprClaim(property, "the passive cable", vdos[i]);
         } else if (kind.layout == &activeCableVdo1) {
             checkEprClaim(property, "the active cable", vdos[i]);
         }
     }
-    property.json["product_type_vdos"] = std::move(typeVdos);
+    if (views.json) {
+        property.json["product_type_vdos"] = std::move(typeVdos);
+    }
     const std::size_t present = vdos.size() - 3;
     if (present < expected.size()) {
         property.notes.push_back("the ID header's product type calls for " +

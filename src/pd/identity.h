@@ -14,7 +14,7 @@ namespace pd {
 enum class IdentitySide { partner, cablePlug };
 
 DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentitySide side,
-                               const VendorLookup &vendors);
+                               const VendorLookup &vendors, Views views = {});
 
 } // namespace pd
 

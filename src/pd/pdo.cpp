@@ -4,6 +4,13 @@
 
 namespace pd {
 
+namespace {
+
+// A PDO named inside other words needs its summary alone.
+constexpr Views summaryOnly{true, false};
+
+} // namespace
+
 PdoType pdoTypeOf(std::uint32_t pdo)
 {
     switch (bitsOf(pdo, 31, 30)) {
@@ -50,20 +57,24 @@ const Layout &pdoLayout(PdoType type, PowerRole role)
     return reservedPdo;
 }
 
-DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position)
+DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position, Views views)
 {
     const PdoType type = pdoTypeOf(pdo);
     Json json = Json::object();
-    json["position"] = position;
-    json["type"] = pdoTypeName(type);
-    DecodedPdo decoded{decodeObject(pdo, pdoLayout(type, role), std::move(json)), {}, {}};
+    if (views.json) {
+        json["position"] = position;
+        json["type"] = pdoTypeName(type);
+    }
+    DecodedPdo decoded{decodeObject(pdo, pdoLayout(type, role), std::move(json), views), {}, {}};
     if (type == PdoType::reserved) {
         decoded.object.reserved.push_back("reserved APDO type code 3");
     }
-    // The power a fixed PDO's line adds in parentheses is left out where
-    // the PDO is named inside other words.
-    decoded.summary = decoded.object.headline.substr(0, decoded.object.headline.find(" ("));
-    decoded.line = "PDO " + std::to_string(position) + ": " + decoded.object.line();
+    if (views.words) {
+        // The power a fixed PDO's line adds in parentheses is left out where
+        // the PDO is named inside other words.
+        decoded.summary = decoded.object.headline.substr(0, decoded.object.headline.find(" ("));
+        decoded.line = "PDO " + std::to_string(position) + ": " + decoded.object.line();
+    }
     return decoded;
 }
 
@@ -106,7 +117,7 @@ std::vector<std::string> pdoListBreaches(const std::vector<std::uint32_t> &pdos,
     const bool firstIsSafe5V = pdoTypeOf(first) == PdoType::fixed &&
                                quantityField(first, fixedSourcePdo, "voltage_mv") == 5000;
     if (!firstIsSafe5V) {
-        breaches.push_back("PDO 1 is " + decodePdo(first, role, 1).summary +
+        breaches.push_back("PDO 1 is " + decodePdo(first, role, 1, summaryOnly).summary +
                            ", not the fixed 5 V supply the standard puts first");
     }
     // The last PDO seen of each group, by position.
@@ -124,11 +135,12 @@ std::vector<std::string> pdoListBreaches(const std::vector<std::uint32_t> &pdos,
         if (previous != 0) {
             const OrderKey before = orderKeyOf(pdos[previous - 1], role);
             if (key.millivolts < before.millivolts) {
-                breaches.push_back(
-                    "PDO " + std::to_string(i + 1) + " (" + decodePdo(pdos[i], role, 0).summary +
-                    ") follows PDO " + std::to_string(previous) + " (" +
-                    decodePdo(pdos[previous - 1], role, 0).summary + ") though its " + key.what +
-                    " is lower; the standard orders them by rising " + key.what);
+                breaches.push_back("PDO " + std::to_string(i + 1) + " (" +
+                                   decodePdo(pdos[i], role, 0, summaryOnly).summary +
+                                   ") follows PDO " + std::to_string(previous) + " (" +
+                                   decodePdo(pdos[previous - 1], role, 0, summaryOnly).summary +
+                                   ") though its " + key.what +
+                                   " is lower; the standard orders them by rising " + key.what);
             }
         }
         lastOfGroup[group] = i + 1;
@@ -240,7 +252,7 @@ std::vector<std::string> overreachOf(std::uint32_t rdo, const Layout &request, s
 
 } // namespace
 
-DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo)
+DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo, Views views)
 {
     DecodedRequest decoded;
     decoded.position = bitsOf(rdo, 31, 28);
@@ -249,19 +261,21 @@ DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sou
     const Layout &layout = requestLayout(type.value_or(PdoType::fixed));
 
     Json json = Json::object();
-    json["object_position"] = decoded.position;
-    json["resolved"] = sourcePdo.has_value();
-    json["refers_to"] = type ? Json(pdoTypeName(*type)) : Json(nullptr);
-    decoded.object = decodeObject(rdo, layout, std::move(json));
-
-    std::string against;
-    if (sourcePdo) {
-        against = decodePdo(*sourcePdo, PowerRole::source, decoded.position).summary;
-    } else {
-        against = "unresolved, read as fixed";
+    if (views.json) {
+        json["object_position"] = decoded.position;
+        json["resolved"] = sourcePdo.has_value();
+        json["refers_to"] = type ? Json(pdoTypeName(*type)) : Json(nullptr);
     }
-    decoded.line = "Request for PDO " + std::to_string(decoded.position) + " (" + against +
-                   "): " + decoded.object.line();
+    decoded.object = decodeObject(rdo, layout, std::move(json), views);
+
+    if (views.words) {
+        const std::string against =
+            sourcePdo
+                ? decodePdo(*sourcePdo, PowerRole::source, decoded.position, summaryOnly).summary
+                : std::string("unresolved, read as fixed");
+        decoded.line = "Request for PDO " + std::to_string(decoded.position) + " (" + against +
+                       "): " + decoded.object.line();
+    }
     const bool mismatch = bitsOf(rdo, 26, 26) != 0;
     if (sourcePdo && !mismatch) {
         decoded.overreach = overreachOf(rdo, layout, *sourcePdo);

@@ -28,7 +28,8 @@ struct DecodedPdo {
     std::string summary; // the PDO named in other words: "Fixed 20.00 V 5.00 A"
     std::string line;
 };
-DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position);
+// Without the words, summary and line are empty.
+DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position, Views views = {});
 
 // A PDO list's breaches of the order the standard sets: vSafe5V fixed first,
 // further fixed supplies by rising voltage, battery and variable supplies by
@@ -46,7 +47,8 @@ struct DecodedRequest {
     // mismatch set; one sentence each.
     std::vector<std::string> overreach;
 };
-DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo);
+DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo,
+                             Views views = {});
 
 } // namespace pd
 

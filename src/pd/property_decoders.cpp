@@ -27,30 +27,40 @@ const Layout revisionObject =
     layout("PD revision {revision_major}.{revision_minor}, version {version_major}.{version_minor}",
            revisionFields);
 
-DecodedProperty single(std::uint32_t object, const Layout &layout)
+DecodedProperty single(std::uint32_t object, const Layout &layout, Views views)
 {
     DecodedProperty property;
-    DecodedObject decoded = decodeObject(object, layout);
-    property.json = std::move(decoded.json);
-    property.lines.push_back(decoded.line());
+    DecodedObject decoded = decodeObject(object, layout, Json::object(), views);
+    if (views.json) {
+        property.json = std::move(decoded.json);
+    }
+    if (views.words) {
+        property.lines.push_back(decoded.line());
+    }
     addReserved(property, decoded, "VDO");
     return property;
 }
 
 } // namespace
 
-DecodedProperty decodePdoList(const std::vector<std::uint32_t> &pdos, PowerRole role)
+DecodedProperty decodePdoList(const std::vector<std::uint32_t> &pdos, PowerRole role, Views views)
 {
     DecodedProperty property;
-    property.json = Json::array();
+    if (views.json) {
+        property.json = Json::array();
+    }
     for (std::size_t i = 0; i < pdos.size(); ++i) {
         const auto position = static_cast<unsigned>(i + 1);
-        DecodedPdo pdo = decodePdo(pdos[i], role, position);
-        property.json.push_back(std::move(pdo.object.json));
-        property.lines.push_back(pdo.line);
+        DecodedPdo pdo = decodePdo(pdos[i], role, position, views);
+        if (views.json) {
+            property.json.push_back(std::move(pdo.object.json));
+        }
+        if (views.words) {
+            property.lines.push_back(std::move(pdo.line));
+        }
         addReserved(property, pdo.object, "PDO " + std::to_string(position));
     }
-    if (pdos.empty()) {
+    if (pdos.empty() && views.words) {
         property.lines.push_back("no PDOs");
     }
     for (std::string &breach : pdoListBreaches(pdos, role)) {
@@ -59,12 +69,17 @@ DecodedProperty decodePdoList(const std::vector<std::uint32_t> &pdos, PowerRole 
     return property;
 }
 
-DecodedProperty decodeRequestObject(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo)
+DecodedProperty decodeRequestObject(std::uint32_t rdo, std::optional<std::uint32_t> sourcePdo,
+                                    Views views)
 {
     DecodedProperty property;
-    DecodedRequest request = decodeRequest(rdo, sourcePdo);
-    property.json = std::move(request.object.json);
-    property.lines.push_back(request.line);
+    DecodedRequest request = decodeRequest(rdo, sourcePdo, views);
+    if (views.json) {
+        property.json = std::move(request.object.json);
+    }
+    if (views.words) {
+        property.lines.push_back(std::move(request.line));
+    }
     addReserved(property, request.object, "request");
     for (std::string &overreach : request.overreach) {
         property.notes.push_back(overreach + " without capability mismatch set");
@@ -72,46 +87,61 @@ DecodedProperty decodeRequestObject(std::uint32_t rdo, std::optional<std::uint32
     return property;
 }
 
-DecodedProperty decodeDisplayPortStatus(std::uint32_t vdo)
+DecodedProperty decodeDisplayPortStatus(std::uint32_t vdo, Views views)
 {
-    return single(vdo, displayPortStatusVdo);
+    return single(vdo, displayPortStatusVdo, views);
 }
 
-DecodedProperty decodeDisplayPortConfig(std::uint32_t vdo)
+DecodedProperty decodeDisplayPortConfig(std::uint32_t vdo, Views views)
 {
-    return single(vdo, displayPortConfigureVdo);
+    return single(vdo, displayPortConfigureVdo, views);
 }
 
-DecodedProperty decodeModes(const std::vector<std::uint32_t> &modes, bool displayPort)
+DecodedProperty decodeModes(const std::vector<std::uint32_t> &modes, bool displayPort, Views views)
 {
     DecodedProperty property;
-    property.json = Json::array();
+    if (views.json) {
+        property.json = Json::array();
+    }
     for (std::size_t i = 0; i < modes.size(); ++i) {
         const auto position = static_cast<unsigned>(i + 1);
         Json json = Json::object();
-        json["position"] = position;
-        const std::string prefix = "Mode " + std::to_string(position) + ": ";
+        if (views.json) {
+            json["position"] = position;
+            json["type"] = displayPort ? "displayport_capabilities" : "unknown";
+        }
+        const std::string prefix =
+            views.words ? "Mode " + std::to_string(position) + ": " : std::string();
         if (displayPort) {
-            json["type"] = "displayport_capabilities";
             DecodedObject decoded =
-                decodeObject(modes[i], displayPortCapabilitiesVdo, std::move(json));
-            property.json.push_back(std::move(decoded.json));
-            property.lines.push_back(prefix + decoded.line());
+                decodeObject(modes[i], displayPortCapabilitiesVdo, std::move(json), views);
+            if (views.json) {
+                property.json.push_back(std::move(decoded.json));
+            }
+            if (views.words) {
+                property.lines.push_back(prefix + decoded.line());
+            }
             addReserved(property, decoded, "mode " + std::to_string(position));
-        } else {
-            json["type"] = "unknown";
+            continue;
+        }
+        if (views.json) {
             json["vdo"] = hex32(modes[i]);
             property.json.push_back(std::move(json));
+        }
+        if (views.words) {
             property.lines.push_back(prefix + hex32(modes[i]) +
                                      " (no DisplayPort SVID on the port)");
         }
     }
-    if (modes.empty()) {
+    if (modes.empty() && views.words) {
         property.lines.push_back("no modes");
     }
     return property;
 }
 
-DecodedProperty decodeRevisionObject(std::uint32_t rmdo) { return single(rmdo, revisionObject); }
+DecodedProperty decodeRevisionObject(std::uint32_t rmdo, Views views)
+{
+    return single(rmdo, revisionObject, views);
+}
 
 } // namespace pd

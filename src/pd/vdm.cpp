@@ -87,10 +87,10 @@ Command commandOf(std::uint32_t svid, std::uint32_t number)
     return {number, "reserved", "reserved command"};
 }
 
-std::string svidText(std::uint32_t svid, const VendorLookup &vendors)
+std::string svidText(std::uint32_t svid, const std::optional<std::string> &name)
 {
     std::string text = hex16(svid);
-    if (const std::optional<std::string> name = svidName(svid, vendors)) {
+    if (name) {
         text += " (" + *name + ")";
     }
     return text;
@@ -109,62 +109,91 @@ std::optional<std::string> svidName(std::uint32_t svid, const VendorLookup &vend
     return vendorNameOf(vendors, svid);
 }
 
-DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const VendorLookup &vendors)
+DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const VendorLookup &vendors,
+                          Views views)
 {
     DecodedProperty property;
-    property.json = Json::object();
+    if (views.json) {
+        property.json = Json::object();
+    }
     if (objects.empty()) {
-        property.lines.push_back("no VDM header");
+        if (views.words) {
+            property.lines.push_back("no VDM header");
+        }
         property.notes.push_back("holds no object; a VDM starts with its header");
         return property;
     }
     const std::uint32_t header = objects[0];
     const std::uint32_t svid = bitsOf(header, 31, 16);
     const bool structured = bitsOf(header, 15, 15) != 0;
-    DecodedObject decoded =
-        decodeObject(header, structured ? structuredHeader : unstructuredHeader);
-    std::string line = "VDM for SVID " + svidText(svid, vendors) + ": ";
-    if (structured) {
-        const Command command = commandOf(svid, bitsOf(header, 4, 0));
-        decoded.json["command_name"] = command.name;
-        line += std::string(command.words) + " " + commandTypes[bitsOf(header, 7, 6)].words + "; ";
+    DecodedObject decoded = decodeObject(header, structured ? structuredHeader : unstructuredHeader,
+                                         Json::object(), views);
+    const Command command = structured ? commandOf(svid, bitsOf(header, 4, 0)) : Command{};
+    if (views.words) {
+        std::string line = "VDM for SVID " + svidText(svid, svidName(svid, vendors)) + ": ";
+        if (structured) {
+            line +=
+                std::string(command.words) + " " + commandTypes[bitsOf(header, 7, 6)].words + "; ";
+        }
+        line += decoded.line();
+        property.lines.push_back(line);
     }
-    line += decoded.line();
-    property.lines.push_back(line);
     for (const std::string &reserved : decoded.reserved) {
         property.notes.push_back("VDM header: " + reserved);
     }
-    property.json["header"] = std::move(decoded.json);
+    if (views.json) {
+        if (structured) {
+            decoded.json["command_name"] = command.name;
+        }
+        property.json["header"] = std::move(decoded.json);
+    }
     Json after = Json::array();
     const bool carriesDisplayPortStatus = structured && svid == displayPortSvid &&
                                           (bitsOf(header, 4, 0) == 6 || bitsOf(header, 4, 0) == 16);
     for (std::size_t i = 1; i < objects.size(); ++i) {
-        after.push_back(hex32(objects[i]));
-        std::string vdoLine = "VDO " + std::to_string(i) + ": " + hex32(objects[i]);
-        if (carriesDisplayPortStatus) {
-            vdoLine += " (" + decodeObject(objects[i], displayPortStatusVdo).line() + ")";
+        if (views.json) {
+            after.push_back(hex32(objects[i]));
         }
-        property.lines.push_back(vdoLine);
+        if (views.words) {
+            std::string vdoLine = "VDO " + std::to_string(i) + ": " + hex32(objects[i]);
+            if (carriesDisplayPortStatus) {
+                const Views wordsOnly{true, false};
+                vdoLine += " (" +
+                           decodeObject(objects[i], displayPortStatusVdo, Json::object(), wordsOnly)
+                               .line() +
+                           ")";
+            }
+            property.lines.push_back(vdoLine);
+        }
     }
-    property.json["objects"] = std::move(after);
+    if (views.json) {
+        property.json["objects"] = std::move(after);
+    }
     return property;
 }
 
-DecodedProperty decodeSvids(const std::vector<std::uint32_t> &svids, const VendorLookup &vendors)
+DecodedProperty decodeSvids(const std::vector<std::uint32_t> &svids, const VendorLookup &vendors,
+                            Views views)
 {
     DecodedProperty property;
-    property.json = Json::array();
+    if (views.json) {
+        property.json = Json::array();
+    }
     std::string line = "SVIDs:";
     for (std::size_t i = 0; i < svids.size(); ++i) {
         const std::uint32_t svid = svids[i] & 0xffffU;
         const std::optional<std::string> name = svidName(svid, vendors);
-        property.json.push_back(Json{{"svid", svid}, {"name", name ? Json(*name) : Json(nullptr)}});
-        line += (i == 0 ? " " : ", ") + svidText(svid, vendors);
+        if (views.json) {
+            property.json.push_back(
+                Json{{"svid", svid}, {"name", name ? Json(*name) : Json(nullptr)}});
+        }
+        if (views.words) {
+            line += (i == 0 ? " " : ", ") + svidText(svid, name);
+        }
     }
-    if (svids.empty()) {
-        line += " none";
+    if (views.words) {
+        property.lines.push_back(svids.empty() ? line + " none" : line);
     }
-    property.lines.push_back(line);
     return property;
 }
 

@@ -19,10 +19,12 @@ constexpr std::uint32_t displayPortSvid = 0xff01;
 std::optional<std::string> svidName(std::uint32_t svid, const VendorLookup &vendors);
 
 // A header and the VDOs after it (the first object is the header).
-DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const VendorLookup &vendors);
+DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const VendorLookup &vendors,
+                          Views views = {});
 
 // 16-bit SVIDs, in the order given.
-DecodedProperty decodeSvids(const std::vector<std::uint32_t> &svids, const VendorLookup &vendors);
+DecodedProperty decodeSvids(const std::vector<std::uint32_t> &svids, const VendorLookup &vendors,
+                            Views views = {});
 
 } // namespace pd
 

@@ -17,6 +17,7 @@
 #include "explain/analysis/port_story.h"
 #include "explain/input/port_capture.h"
 #include "explain/input/walk_model.h"
+#include "pd/field_table.h"
 
 namespace explain {
 
@@ -119,14 +120,11 @@ struct PortAccount {
     std::vector<PropertyExplanation> ownProperties;
 };
 
-// Which of a property's two renderings an explanation keeps: its words (the
-// text) and its "decoded" (the JSON). A program that renders one lets the
-// other go as each property is made, rather than holding a large walk's worth
-// of it to the end.
-struct PropertyViews {
-    bool words = true;
-    bool json = true;
-};
+// Which of a property's two renderings an explanation makes: its words (the
+// text) and its "decoded" (the JSON). A program that renders one makes that
+// one alone, rather than making both and holding a large walk's worth of the
+// other to the end.
+using PropertyViews = pd::Views;
 
 struct Explanation {
     // Where the input came from: "registry", "sample", "snapshot", "report".

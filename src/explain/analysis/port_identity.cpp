@@ -12,6 +12,10 @@ namespace explain {
 
 namespace {
 
+// The story reads an identity's fields from its JSON, and says them in its
+// own words.
+constexpr pd::Views jsonOnly{false, true};
+
 const FoundEntry *firstOf(const PortEntries &port, EntryRole role)
 {
     for (const FoundEntry &found : port.below) {
@@ -153,7 +157,8 @@ std::optional<PartnerFacts> readPartner(const PortEntries &port, const VendorNam
         partner.productId = idOf(*sop->entry, "Product ID");
         partner.pdRevision = integerOf(memberOf(sop->entry->properties, "Specification Revision"));
         if (std::optional<std::vector<std::uint32_t>> vdos = vdosOf(*sop->entry)) {
-            partner.identity = pd::decodeIdentity(*vdos, pd::IdentitySide::partner, vendors).json;
+            partner.identity =
+                pd::decodeIdentity(*vdos, pd::IdentitySide::partner, vendors, jsonOnly).json;
             if (!partner.vendorId) {
                 partner.vendorId = pd::bitsOf((*vdos)[0], 15, 0);
             }
@@ -196,7 +201,8 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
             cable.entry = plug->path;
         }
         if (vdos) {
-            cable.identity = pd::decodeIdentity(*vdos, pd::IdentitySide::cablePlug, vendors).json;
+            cable.identity =
+                pd::decodeIdentity(*vdos, pd::IdentitySide::cablePlug, vendors, jsonOnly).json;
             if (!cable.vendorId) {
                 cable.vendorId = pd::bitsOf((*vdos)[0], 15, 0);
             }

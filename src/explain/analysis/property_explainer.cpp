@@ -50,13 +50,19 @@ const char *kindOfKey(const std::string &key)
     return "value";
 }
 
-void showAsReport(PropertyExplanation &property, const PropertyValue &value, const std::string &why)
+void showAsReport(PropertyExplanation &property, const PropertyValue &value, const std::string &why,
+                  PropertyViews views)
 {
-    property.decoded = reportText(value);
-    property.lines.push_back(reportText(value));
+    if (views.json) {
+        property.decoded = reportText(value);
+    }
+    if (views.words) {
+        property.lines.push_back(reportText(value));
+    }
     property.notes.push_back("not decoded: " + why);
 }
 
+// The decoder made the views asked for and no other.
 void take(PropertyExplanation &property, pd::DecodedProperty decoded)
 {
     property.decoded = std::move(decoded.json);
@@ -80,11 +86,13 @@ void addMissing(PropertyExplanation &property, const ObjectList &list)
 
 // The objects a decoder of one object reads; false (and the property shown
 // as the report shows it) when there is none.
-bool oneObject(PropertyExplanation &property, const PropertyValue &value, const ObjectList &list)
+bool oneObject(PropertyExplanation &property, const PropertyValue &value, const ObjectList &list,
+               PropertyViews views)
 {
     if (list.objects.empty()) {
         showAsReport(property, value,
-                     list.total == 0 ? "holds no object" : "its first object is not in the report");
+                     list.total == 0 ? "holds no object" : "its first object is not in the report",
+                     views);
         return false;
     }
     if (list.total > 1) {
@@ -144,17 +152,17 @@ std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::
 
 void explainObjects(PropertyExplanation &property, const PropertyValue &value,
                     const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
-                    bool cablePlug)
+                    bool cablePlug, PropertyViews views)
 {
     const std::string &kind = property.kind;
     if (kind == "svids") {
         ObjectList list = readSvidList(value);
         if (!list.fits) {
-            showAsReport(property, value, list.whyNot);
+            showAsReport(property, value, list.whyNot, views);
             return;
         }
         property.objects = list.objects;
-        take(property, pd::decodeSvids(list.objects, vendors));
+        take(property, pd::decodeSvids(list.objects, vendors, views));
         addMissing(property, list);
         return;
     }
@@ -168,12 +176,17 @@ void explainObjects(PropertyExplanation &property, const PropertyValue &value,
             if (!revision) {
                 showAsReport(property, value,
                              (whole ? std::to_string(value.integer) : plainWords(value)) +
-                                 " is not a PD revision, which runs from 1 to 3");
+                                 " is not a PD revision, which runs from 1 to 3",
+                             views);
                 return;
             }
-            property.decoded = plainJson(value);
-            property.lines.push_back("PD revision " +
-                                     (whole ? std::to_string(value.integer) : plainWords(value)));
+            if (views.json) {
+                property.decoded = plainJson(value);
+            }
+            if (views.words) {
+                property.lines.push_back(
+                    "PD revision " + (whole ? std::to_string(value.integer) : plainWords(value)));
+            }
             for (std::string &limit : reportLimits(value)) {
                 property.notes.push_back(std::move(limit));
             }
@@ -182,40 +195,42 @@ void explainObjects(PropertyExplanation &property, const PropertyValue &value,
         if (value.kind != PropertyValue::Kind::data || value.length != 4 ||
             value.bytes.size() != 4) {
             showAsReport(property, value,
-                         kindWords(value) + " is not a revision message data object (4 bytes)");
+                         kindWords(value) + " is not a revision message data object (4 bytes)",
+                         views);
             return;
         }
     }
     ObjectList list = readObjectList(value);
     if (!list.fits) {
-        showAsReport(property, value, list.whyNot);
+        showAsReport(property, value, list.whyNot, views);
         return;
     }
     property.objects = list.objects;
     if (kind == "source_capabilities" || kind == "sink_capabilities") {
-        take(property,
-             pd::decodePdoList(list.objects, kind == "source_capabilities" ? pd::PowerRole::source
-                                                                           : pd::PowerRole::sink));
+        take(property, pd::decodePdoList(list.objects,
+                                         kind == "source_capabilities" ? pd::PowerRole::source
+                                                                       : pd::PowerRole::sink,
+                                         views));
     } else if (kind == "identity") {
         take(property,
              pd::decodeIdentity(list.objects,
                                 cablePlug ? pd::IdentitySide::cablePlug : pd::IdentitySide::partner,
-                                vendors));
+                                vendors, views));
     } else if (kind == "modes") {
-        take(property, pd::decodeModes(list.objects, facts.displayPortSvid));
+        take(property, pd::decodeModes(list.objects, facts.displayPortSvid, views));
     } else if (kind == "vdm") {
-        take(property, pd::decodeVdm(list.objects, vendors));
-    } else if (oneObject(property, value, list)) {
+        take(property, pd::decodeVdm(list.objects, vendors, views));
+    } else if (oneObject(property, value, list, views)) {
         const std::uint32_t object = list.objects.front();
         if (kind == "request") {
-            take(property,
-                 pd::decodeRequestObject(object, resolveRequest(property, object, entry, facts)));
+            take(property, pd::decodeRequestObject(
+                               object, resolveRequest(property, object, entry, facts), views));
         } else if (kind == "displayport_status") {
-            take(property, pd::decodeDisplayPortStatus(object));
+            take(property, pd::decodeDisplayPortStatus(object, views));
         } else if (kind == "displayport_config") {
-            take(property, pd::decodeDisplayPortConfig(object));
+            take(property, pd::decodeDisplayPortConfig(object, views));
         } else {
-            take(property, pd::decodeRevisionObject(object));
+            take(property, pd::decodeRevisionObject(object, views));
         }
     }
     addMissing(property, list);
@@ -265,10 +280,11 @@ std::string idText(const PropertyValue &value, const MetadataField &field,
 
 void explainMetadata(PropertyExplanation &property, const PropertyValue &value,
                      const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
-                     std::vector<PropertyExplanation> &explained)
+                     std::vector<PropertyExplanation> &explained, PropertyViews views)
 {
     if (value.kind != PropertyValue::Kind::dictionary) {
-        showAsReport(property, value, kindWords(value) + " is not a dictionary of identity fields");
+        showAsReport(property, value, kindWords(value) + " is not a dictionary of identity fields",
+                     views);
         explained.push_back(std::move(property));
         return;
     }
@@ -276,7 +292,8 @@ void explainMetadata(PropertyExplanation &property, const PropertyValue &value,
         showAsReport(
             property, value,
             "its " + std::to_string(value.count) +
-                " members are not in the report, so its identity fields and VDOs cannot be read");
+                " members are not in the report, so its identity fields and VDOs cannot be read",
+            views);
         explained.push_back(std::move(property));
         return;
     }
@@ -322,7 +339,8 @@ void explainMetadata(PropertyExplanation &property, const PropertyValue &value,
         inside.className = explained.back().className;
         inside.key = "Metadata/VDOs";
         inside.kind = "identity";
-        explainObjects(inside, *vdos, entry, facts, vendors, isCablePlugClass(entry.className));
+        explainObjects(inside, *vdos, entry, facts, vendors, isCablePlugClass(entry.className),
+                       views);
         explained.push_back(std::move(inside));
     }
 }
@@ -390,7 +408,7 @@ void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const Vendo
         property.key = validUtf8(key);
         property.kind = kindOfKey(key);
         if (property.kind == std::string("metadata")) {
-            explainMetadata(property, value, entry, facts, vendors, explained);
+            explainMetadata(property, value, entry, facts, vendors, explained, views);
             continue;
         }
         if (property.kind == std::string("value")) {
@@ -403,7 +421,7 @@ void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const Vendo
             property.notes = reportLimits(value);
         } else {
             const bool cablePlug = isCablePlugClass(entry.className) || key == "CableIdentity";
-            explainObjects(property, value, entry, facts, vendors, cablePlug);
+            explainObjects(property, value, entry, facts, vendors, cablePlug, views);
         }
         explained.push_back(std::move(property));
     }
