@@ -219,6 +219,9 @@ DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json
 {
     DecodedObject decoded;
     decoded.json = std::move(json);
+    if (views.json && decoded.json.is_null()) {
+        decoded.json = Json::object();
+    }
     std::vector<bool> named(layout.fieldCount, false);
     if (views.words) {
         decoded.headline = fillHeadline(object, layout, named);

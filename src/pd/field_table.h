@@ -130,7 +130,7 @@ struct Views {
 
 // An object read through its layout.
 struct DecodedObject {
-    Json json = Json::object();
+    Json json;                         // an object; null without the JSON view
     std::string headline;              // the headline with its values filled in
     std::vector<std::string> details;  // the other fields' words, in table order
     std::vector<std::string> reserved; // "reserved <label> code N", one per field
@@ -138,10 +138,11 @@ struct DecodedObject {
     std::string line() const;
 };
 
-// Reads object through layout, appending its members to `json` (which may
-// already hold members such as a position). Without the JSON view, `json`
-// is kept as it is given; without the words, headline and details are empty.
-DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json = Json::object(),
+// Reads object through layout, appending its members to `json` (null, or an
+// object that already holds members such as a position). Without the JSON
+// view, `json` is kept as it is given; without the words, headline and
+// details are empty.
+DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json = Json(),
                            Views views = {});
 
 // The raw value of the named field of layout, or 0 when it has none.

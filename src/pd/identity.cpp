@@ -98,7 +98,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
     const bool cable = side == IdentitySide::cablePlug;
     const std::uint32_t idHeader = vdos[0];
     DecodedObject header =
-        decodeObject(idHeader, cable ? cablePlugIdHeader : partnerIdHeader, Json::object(), views);
+        decodeObject(idHeader, cable ? cablePlugIdHeader : partnerIdHeader, Json(), views);
     const std::uint32_t vendorId = bitsOf(idHeader, 15, 0);
     const std::optional<std::string> vendorName = vendorNameOf(vendors, vendorId);
     if (views.json) {
@@ -109,7 +109,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
 
     DecodedObject product;
     if (vdos.size() >= 3) {
-        product = decodeObject(vdos[2], productVdo, Json::object(), views);
+        product = decodeObject(vdos[2], productVdo, Json(), views);
     }
     if (views.words) {
         std::string first =
@@ -124,7 +124,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
     }
 
     if (vdos.size() >= 2) {
-        DecodedObject certStat = decodeObject(vdos[1], certStatVdo, Json::object(), views);
+        DecodedObject certStat = decodeObject(vdos[1], certStatVdo, Json(), views);
         if (views.json) {
             property.json["cert_stat"] = std::move(certStat.json);
         }
@@ -142,7 +142,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
     }
 
     const std::vector<ProductTypeVdo> expected = expectedVdos(idHeader, side);
-    Json typeVdos = Json::array();
+    Json typeVdos = views.json ? Json::array() : Json();
     for (std::size_t i = 3; i < vdos.size(); ++i) {
         const std::size_t index = i - 3;
         if (index >= expected.size()) {
@@ -156,7 +156,7 @@ DecodedProperty decodeIdentity(const std::vector<std::uint32_t> &vdos, IdentityS
             continue;
         }
         const ProductTypeVdo &kind = expected[index];
-        Json json = Json::object();
+        Json json;
         if (views.json) {
             json["type"] = kind.type;
         }

@@ -60,7 +60,7 @@ const Layout &pdoLayout(PdoType type, PowerRole role)
 DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position, Views views)
 {
     const PdoType type = pdoTypeOf(pdo);
-    Json json = Json::object();
+    Json json;
     if (views.json) {
         json["position"] = position;
         json["type"] = pdoTypeName(type);
@@ -260,7 +260,7 @@ DecodedRequest decodeRequest(std::uint32_t rdo, std::optional<std::uint32_t> sou
         sourcePdo ? std::optional<PdoType>(pdoTypeOf(*sourcePdo)) : std::nullopt;
     const Layout &layout = requestLayout(type.value_or(PdoType::fixed));
 
-    Json json = Json::object();
+    Json json;
     if (views.json) {
         json["object_position"] = decoded.position;
         json["resolved"] = sourcePdo.has_value();

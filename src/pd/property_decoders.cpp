@@ -30,7 +30,7 @@ const Layout revisionObject =
 DecodedProperty single(std::uint32_t object, const Layout &layout, Views views)
 {
     DecodedProperty property;
-    DecodedObject decoded = decodeObject(object, layout, Json::object(), views);
+    DecodedObject decoded = decodeObject(object, layout, Json(), views);
     if (views.json) {
         property.json = std::move(decoded.json);
     }
@@ -105,7 +105,7 @@ DecodedProperty decodeModes(const std::vector<std::uint32_t> &modes, bool displa
     }
     for (std::size_t i = 0; i < modes.size(); ++i) {
         const auto position = static_cast<unsigned>(i + 1);
-        Json json = Json::object();
+        Json json;
         if (views.json) {
             json["position"] = position;
             json["type"] = displayPort ? "displayport_capabilities" : "unknown";

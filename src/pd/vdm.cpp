@@ -126,8 +126,8 @@ DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const Vendo
     const std::uint32_t header = objects[0];
     const std::uint32_t svid = bitsOf(header, 31, 16);
     const bool structured = bitsOf(header, 15, 15) != 0;
-    DecodedObject decoded = decodeObject(header, structured ? structuredHeader : unstructuredHeader,
-                                         Json::object(), views);
+    DecodedObject decoded =
+        decodeObject(header, structured ? structuredHeader : unstructuredHeader, Json(), views);
     const Command command = structured ? commandOf(svid, bitsOf(header, 4, 0)) : Command{};
     if (views.words) {
         std::string line = "VDM for SVID " + svidText(svid, svidName(svid, vendors)) + ": ";
@@ -147,7 +147,7 @@ DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const Vendo
         }
         property.json["header"] = std::move(decoded.json);
     }
-    Json after = Json::array();
+    Json after = views.json ? Json::array() : Json();
     const bool carriesDisplayPortStatus = structured && svid == displayPortSvid &&
                                           (bitsOf(header, 4, 0) == 6 || bitsOf(header, 4, 0) == 16);
     for (std::size_t i = 1; i < objects.size(); ++i) {
@@ -158,10 +158,9 @@ DecodedProperty decodeVdm(const std::vector<std::uint32_t> &objects, const Vendo
             std::string vdoLine = "VDO " + std::to_string(i) + ": " + hex32(objects[i]);
             if (carriesDisplayPortStatus) {
                 const Views wordsOnly{true, false};
-                vdoLine += " (" +
-                           decodeObject(objects[i], displayPortStatusVdo, Json::object(), wordsOnly)
-                               .line() +
-                           ")";
+                vdoLine +=
+                    " (" +
+                    decodeObject(objects[i], displayPortStatusVdo, Json(), wordsOnly).line() + ")";
             }
             property.lines.push_back(vdoLine);
         }
