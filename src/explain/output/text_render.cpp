@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "explain/output/story_text.h"
@@ -13,11 +14,16 @@ namespace {
 
 const char *const indentUnit = "  ";
 
-void appendLine(std::string &out, int level, const std::string &text)
+void appendIndent(std::string &out, int level)
 {
     for (int i = 0; i < level; ++i) {
         out += indentUnit;
     }
+}
+
+void appendLine(std::string &out, int level, const std::string &text)
+{
+    appendIndent(out, level);
     out += text;
     out += '\n';
 }
@@ -34,25 +40,13 @@ std::string joined(const std::vector<std::string> &names, std::size_t from, std:
     return text;
 }
 
-// Names a property's entry as seen from its port or controller: the names
-// below it, or its own name when it is that entry.
-std::string entryBelow(const std::vector<std::string> &entry, std::size_t baseLength)
+void appendObjectList(std::string &out, const std::vector<std::uint32_t> &objects)
 {
-    if (entry.size() <= baseLength) {
-        return entry.empty() ? std::string() : entry.back();
-    }
-    return joined(entry, baseLength, entry.size());
-}
-
-std::string objectList(const std::vector<std::uint32_t> &objects)
-{
-    std::string text;
     for (std::uint32_t object : objects) {
         char word[14];
-        std::snprintf(word, sizeof word, " 0x%08" PRIx32, object);
-        text += word;
+        const int length = std::snprintf(word, sizeof word, " 0x%08" PRIx32, object);
+        out.append(word, static_cast<std::size_t>(length));
     }
-    return text;
 }
 
 // An empty Metadata dictionary says nothing; idle ports and transports carry
@@ -63,30 +57,64 @@ bool saysNothing(const PropertyExplanation &property)
            property.objects.empty();
 }
 
+// "CC/SOP' SourceCapabilities": the property's entry below its group, and
+// its key.
+void appendPropertyName(std::string &out, const PropertyExplanation &property,
+                        std::size_t baseLength)
+{
+    const std::vector<std::string> &entry = property.entry;
+    if (entry.size() <= baseLength) {
+        if (!entry.empty()) {
+            out += entry.back();
+        }
+    } else {
+        for (std::size_t i = baseLength; i < entry.size(); ++i) {
+            if (i > baseLength) {
+                out += '/';
+            }
+            out += entry[i];
+        }
+    }
+    out += ' ';
+    out += property.key;
+}
+
 // The decodings already shown in a group, by kind and objects, each with
-// the name of the property that showed it.
-using ShownDecodings = std::map<std::pair<std::string, std::vector<std::uint32_t>>, std::string>;
+// the property that showed it. The properties outlive the group's writing.
+struct ShownDecoding {
+    const std::string *kind;
+    const std::vector<std::uint32_t> *objects;
+    bool operator<(const ShownDecoding &other) const
+    {
+        return std::tie(*kind, *objects) < std::tie(*other.kind, *other.objects);
+    }
+};
+using ShownDecodings = std::map<ShownDecoding, const PropertyExplanation *>;
 
 // Notes are not shown here: they are said once, at the end of the group.
 void appendProperty(std::string &out, int level, const PropertyExplanation &property,
                     std::size_t baseLength, ShownDecodings &shown)
 {
-    const std::string name = entryBelow(property.entry, baseLength) + " " + property.key;
-    std::string heading = name + ":";
+    appendIndent(out, level);
+    appendPropertyName(out, property, baseLength);
+    out += ':';
     if (!property.objects.empty()) {
-        heading += objectList(property.objects);
-        auto [first, isNew] = shown.emplace(std::make_pair(property.kind, property.objects), name);
+        appendObjectList(out, property.objects);
+        auto [first, isNew] =
+            shown.emplace(ShownDecoding{&property.kind, &property.objects}, &property);
         if (!isNew && !property.lines.empty()) {
-            appendLine(out, level, heading + " (decoded above, as " + first->second + ")");
+            out += " (decoded above, as ";
+            appendPropertyName(out, *first->second, baseLength);
+            out += ")\n";
             return;
         }
-        appendLine(out, level, heading);
     } else if (property.lines.size() == 1) {
-        appendLine(out, level, heading + " " + property.lines.front());
+        out += ' ';
+        out += property.lines.front();
+        out += '\n';
         return;
-    } else {
-        appendLine(out, level, heading);
     }
+    out += '\n';
     for (const std::string &line : property.lines) {
         appendLine(out, level + 1, line);
     }
@@ -99,8 +127,11 @@ std::vector<std::string> notesOf(const std::vector<PropertyExplanation> &propert
     std::vector<std::string> notes;
     for (const PropertyExplanation &property : properties) {
         for (const std::string &note : property.notes) {
-            notes.push_back(entryBelow(property.entry, baseLength) + " " + property.key + ": " +
-                            note);
+            std::string led;
+            appendPropertyName(led, property, baseLength);
+            led += ": ";
+            led += note;
+            notes.push_back(std::move(led));
         }
     }
     return notes;
