@@ -253,6 +253,16 @@ void References::releaseValue(CFTypeRef ref, const char *operation)
 
 void References::endValue(std::uint64_t serial)
 {
+    const ValueRecord *released = values_.find(serial);
+    if (released == nullptr) {
+        return;
+    }
+    // Most values released hold no items: they end without the list below,
+    // which would cost an allocation for each.
+    if (!released->items) {
+        values_.take(serial, releasedValues_.keep(serial));
+        return;
+    }
     // Items hold items in turn; a list rather than recursion, since
     // containers can nest as deep as a snapshot makes them.
     std::vector<std::uint64_t> ending{serial};
