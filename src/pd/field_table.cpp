@@ -3,12 +3,13 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace pd {
 
 namespace {
 
-const Field *findField(const Layout &layout, const std::string &name)
+const Field *findField(const Layout &layout, std::string_view name)
 {
     for (std::size_t i = 0; i < layout.fieldCount; ++i) {
         if (name == layout.fields[i].name) {
@@ -101,34 +102,40 @@ std::string detailText(const Field &field, std::uint32_t raw)
     if (field.label == nullptr) {
         return {};
     }
-    const std::string label = field.label;
+    // The label, a space and the value's words.
+    auto labelled = [&field](const std::string &value) {
+        std::string text = field.label;
+        text += ' ';
+        text += value;
+        return text;
+    };
     switch (field.shape) {
-    case FieldShape::flag: return raw != 0 ? label : std::string();
-    case FieldShape::flagWhenClear: return raw == 0 ? label : std::string();
+    case FieldShape::flag: return raw != 0 ? field.label : std::string();
+    case FieldShape::flagWhenClear: return raw == 0 ? field.label : std::string();
     case FieldShape::quantity: {
-        std::string text = label + " " + amountText(field, raw);
+        std::string text = labelled(amountText(field, raw));
         const char *symbol = unitSymbol(field.unit);
         if (*symbol != '\0') {
-            text += " ";
+            text += ' ';
             text += symbol;
         }
         return text;
     }
-    case FieldShape::number: return label + " " + std::to_string(raw);
-    case FieldShape::hex: return label + " " + hex16(raw);
+    case FieldShape::number: return labelled(std::to_string(raw));
+    case FieldShape::hex: return labelled(hex16(raw));
     case FieldShape::code: {
         const CodePoint *point = findCode(field, raw);
         if (point == nullptr) {
-            return label + " reserved (" + std::to_string(raw) + ")";
+            return labelled("reserved (" + std::to_string(raw) + ")");
         }
         return point->words;
     }
     case FieldShape::letters: {
         const std::string shown = letterText(raw, field.letterCount);
         if (shown.empty()) {
-            return "no " + label;
+            return std::string("no ") + field.label;
         }
-        return label + " " + shown;
+        return labelled(shown);
     }
     }
     return {};
@@ -166,20 +173,20 @@ Json jsonValue(const Field &field, std::uint32_t raw)
 std::string fillHeadline(std::uint32_t object, const Layout &layout, std::vector<bool> &named)
 {
     std::string text;
-    const std::string pattern = layout.headline == nullptr ? "" : layout.headline;
+    const std::string_view pattern = layout.headline == nullptr ? "" : layout.headline;
     std::size_t at = 0;
     while (at < pattern.size()) {
         const std::size_t open = pattern.find('{', at);
         const std::size_t close =
-            open == std::string::npos ? std::string::npos : pattern.find('}', open);
-        if (close == std::string::npos) {
+            open == std::string_view::npos ? std::string_view::npos : pattern.find('}', open);
+        if (close == std::string_view::npos) {
             text += pattern.substr(at);
             break;
         }
         text += pattern.substr(at, open - at);
-        const std::string token = pattern.substr(open + 1, close - open - 1);
+        const std::string_view token = pattern.substr(open + 1, close - open - 1);
         const std::size_t star = token.find('*');
-        if (star != std::string::npos) {
+        if (star != std::string_view::npos) {
             const Field *left = findField(layout, token.substr(0, star));
             const Field *right = findField(layout, token.substr(star + 1));
             if (left != nullptr && right != nullptr) {
@@ -202,7 +209,13 @@ std::string fillHeadline(std::uint32_t object, const Layout &layout, std::vector
 
 std::string DecodedObject::line() const
 {
-    std::string text = headline;
+    std::size_t length = headline.size() + 2;
+    for (const std::string &detail : details) {
+        length += detail.size() + 2;
+    }
+    std::string text;
+    text.reserve(length);
+    text += headline;
     if (!details.empty()) {
         text += "; ";
         for (std::size_t i = 0; i < details.size(); ++i) {
@@ -219,8 +232,14 @@ DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json
 {
     DecodedObject decoded;
     decoded.json = std::move(json);
-    if (views.json && decoded.json.is_null()) {
-        decoded.json = Json::object();
+    if (views.json) {
+        if (decoded.json.is_null()) {
+            decoded.json = Json::object();
+        }
+        // One allocation for the members rather than one each time they
+        // outgrow their room.
+        auto &members = decoded.json.get_ref<Json::object_t &>();
+        members.reserve(members.size() + layout.fieldCount);
     }
     std::vector<bool> named(layout.fieldCount, false);
     if (views.words) {
