@@ -33,9 +33,8 @@ std::vector<std::string> portNotes(const std::vector<PropertyExplanation> &prope
         if (property.notes.empty()) {
             continue;
         }
-        WalkedEntry named;
-        named.path = property.entry;
-        const std::string where = nameBelow(named, rootPathSize) + " " + property.key + ": ";
+        const std::string where =
+            nameBelow(property.entry, rootPathSize) + " " + property.key + ": ";
         for (const std::string &note : property.notes) {
             notes.push_back(where + note);
         }

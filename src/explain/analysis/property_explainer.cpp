@@ -107,7 +107,6 @@ std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::
 {
     const unsigned position = rdo >> 28;
     const ObjectList *source = nullptr;
-    std::string where = nameBelow(entry, facts.rootPathSize);
     std::optional<ObjectList> own;
     for (const auto &[key, value] : entry.properties) {
         if (key == sourceCapabilitiesKey) {
@@ -122,8 +121,11 @@ std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::
         source = &*own;
     } else if (facts.sourceCapabilities) {
         source = &*facts.sourceCapabilities;
-        where = facts.sourceWhere;
     }
+    // The entry whose SourceCapabilities the request is read against.
+    auto where = [&] {
+        return own ? nameBelow(entry.path, facts.rootPathSize) : facts.sourceWhere;
+    };
     if (position == 0) {
         property.notes.push_back("asks for object position 0, which names no PDO");
     }
@@ -137,13 +139,13 @@ std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::
     }
     if (position > source->total) {
         property.notes.push_back("asks for PDO " + std::to_string(position) + ", past the " +
-                                 std::to_string(source->total) + " PDOs of " + where +
+                                 std::to_string(source->total) + " PDOs of " + where() +
                                  " SourceCapabilities; unresolved, read as fixed");
         return std::nullopt;
     }
     if (position > source->objects.size()) {
         property.notes.push_back(
-            "PDO " + std::to_string(position) + " of " + where +
+            "PDO " + std::to_string(position) + " of " + where() +
             " SourceCapabilities is not in the report; unresolved, read as fixed");
         return std::nullopt;
     }
@@ -347,14 +349,14 @@ void explainMetadata(PropertyExplanation &property, const PropertyValue &value,
 
 } // namespace
 
-std::string nameBelow(const WalkedEntry &entry, std::size_t rootPathSize)
+std::string nameBelow(const std::vector<std::string> &path, std::size_t rootPathSize)
 {
-    if (entry.path.size() <= rootPathSize) {
-        return entry.path.empty() ? std::string() : validUtf8(entry.path.back());
+    if (path.size() <= rootPathSize) {
+        return path.empty() ? std::string() : validUtf8(path.back());
     }
     std::string name;
-    for (std::size_t i = rootPathSize; i < entry.path.size(); ++i) {
-        name += (i == rootPathSize ? "" : "/") + validUtf8(entry.path[i]);
+    for (std::size_t i = rootPathSize; i < path.size(); ++i) {
+        name += (i == rootPathSize ? "" : "/") + validUtf8(path[i]);
     }
     return name;
 }
@@ -372,7 +374,7 @@ GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> 
                 ObjectList list = readObjectList(value);
                 if (list.fits) {
                     facts.sourceCapabilities = std::move(list);
-                    facts.sourceWhere = nameBelow(entry, facts.rootPathSize);
+                    facts.sourceWhere = nameBelow(entry.path, facts.rootPathSize);
                 }
             } else if (key == "SVIDs" && !facts.displayPortSvid) {
                 const ObjectList svids = readSvidList(value);
@@ -398,6 +400,9 @@ std::vector<std::string> validPath(const WalkedEntry &entry)
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
                   std::vector<PropertyExplanation> &explained, PropertyViews views)
 {
+    if (entry.properties.empty()) {
+        return;
+    }
     const std::size_t first = explained.size();
     const EntryPath path(validPath(entry));
     const std::string className = validUtf8(entry.className);

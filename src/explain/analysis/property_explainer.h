@@ -27,9 +27,9 @@ struct GroupFacts {
 
 GroupFacts gatherFacts(const RegistryWalk &walk, const std::vector<std::size_t> &entries);
 
-// The entry's names below the group's own entry joined by "/" ("CC/SOP'"),
-// or its own name when it is the group's entry.
-std::string nameBelow(const WalkedEntry &entry, std::size_t rootPathSize);
+// The names of an entry's path below the group's own entry joined by "/"
+// ("CC/SOP'"), or its own name when it is the group's entry.
+std::string nameBelow(const std::vector<std::string> &path, std::size_t rootPathSize);
 
 // The entry's names from its controller down, each made valid UTF-8.
 std::vector<std::string> validPath(const WalkedEntry &entry);
