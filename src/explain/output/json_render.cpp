@@ -340,11 +340,11 @@ void appendWalkPort(std::string &out, const PortExplanation &port, const std::st
 }
 
 // A controller as its item of the top-level "controllers" array.
-std::string controllerText(const ControllerExplanation &controller)
+void appendController(std::string &out, const ControllerExplanation &controller)
 {
     const std::string indent = "    ";
     const std::string inner = indent + "  ";
-    std::string out = "{\n";
+    out += "{\n";
     appendName(out, inner, "entry");
     appendStrings(out, controller.entry, inner);
     appendNextName(out, inner, "class");
@@ -368,29 +368,28 @@ std::string controllerText(const ControllerExplanation &controller)
     out += "\n";
     out += indent;
     out += "}";
-    return out;
 }
 
 // A port's story as its item of the top-level "ports" array.
-std::string storyPortText(const Explanation &explanation, const PortAccount &port)
+void appendStoryPort(std::string &out, const Explanation &explanation, const PortAccount &port)
 {
     const std::string indent = "    ";
     const std::string inner = indent + "  ";
-    std::string out = "{\n";
+    out += "{\n";
     appendLeadingMembers(out, portStoryDocument(port.story), inner);
     appendName(out, inner, "properties");
     appendProperties(out, propertiesOf(explanation, port), inner);
     out += "\n";
     out += indent;
     out += "}";
-    return out;
 }
 
-// An array member whose items are made (as text at the depth of an item)
-// and written one at a time, so that the document is never held whole.
-template <typename Items, typename MakeItem>
-void appendArrayMember(std::string &out, const char *name, const Items &items, MakeItem makeItem,
-                       const TextSink &sink)
+// An array member whose items are written (as text at the depth of an
+// item) one at a time, so that the document is never held whole; the
+// buffer keeps its room from one item to the next.
+template <typename Items, typename AppendItem>
+void appendArrayMember(std::string &out, const char *name, const Items &items,
+                       AppendItem appendItem, const TextSink &sink)
 {
     out += "  \"";
     out += name;
@@ -402,7 +401,7 @@ void appendArrayMember(std::string &out, const char *name, const Items &items, M
     out += "[\n";
     for (std::size_t i = 0; i < items.size(); ++i) {
         out += "    ";
-        out += makeItem(items[i]);
+        appendItem(out, items[i]);
         out += i + 1 < items.size() ? ",\n" : "\n";
         sink(out);
         out.clear();
@@ -443,9 +442,12 @@ void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
     appendMember(out, "source", explanation.source, false);
     appendArrayMember(
         out, "ports", explanation.ports,
-        [&explanation](const PortAccount &port) { return storyPortText(explanation, port); }, sink);
+        [&explanation](std::string &text, const PortAccount &port) {
+            appendStoryPort(text, explanation, port);
+        },
+        sink);
     appendMember(out, "power_manager", powerManagerMember(explanation), false);
-    appendArrayMember(out, "controllers", explanation.controllers, controllerText, sink);
+    appendArrayMember(out, "controllers", explanation.controllers, appendController, sink);
     appendMember(out, "notes", explanation.notes, true);
     out += "}\n";
     sink(out);
