@@ -205,6 +205,21 @@ std::string fillHeadline(std::uint32_t object, const Layout &layout, std::vector
     return text;
 }
 
+// Sets a member of an object whose first `given` members came with it: a
+// layout's field names are its own, so only those may share a name with a
+// field, whose value then takes the member's place as operator[] would.
+void setMember(Json::object_t &members, std::size_t given, const char *name, Json value)
+{
+    const auto givenEnd = members.begin() + static_cast<std::ptrdiff_t>(given);
+    for (auto member = members.begin(); member != givenEnd; ++member) {
+        if (member->first == name) {
+            member->second = std::move(value);
+            return;
+        }
+    }
+    members.emplace_back(name, std::move(value));
+}
+
 } // namespace
 
 std::string DecodedObject::line() const
@@ -232,14 +247,17 @@ DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json
 {
     DecodedObject decoded;
     decoded.json = std::move(json);
+    Json::object_t *members = nullptr;
+    std::size_t given = 0;
     if (views.json) {
         if (decoded.json.is_null()) {
             decoded.json = Json::object();
         }
+        members = &decoded.json.get_ref<Json::object_t &>();
+        given = members->size();
         // One allocation for the members rather than one each time they
         // outgrow their room.
-        auto &members = decoded.json.get_ref<Json::object_t &>();
-        members.reserve(members.size() + layout.fieldCount);
+        members->reserve(given + layout.fieldCount);
     }
     std::vector<bool> named(layout.fieldCount, false);
     if (views.words) {
@@ -248,8 +266,8 @@ DecodedObject decodeObject(std::uint32_t object, const Layout &layout, Json json
     for (std::size_t i = 0; i < layout.fieldCount; ++i) {
         const Field &field = layout.fields[i];
         const std::uint32_t raw = bitsOf(object, field.high, field.low);
-        if (views.json) {
-            decoded.json[field.name] = jsonValue(field, raw);
+        if (members != nullptr) {
+            setMember(*members, given, field.name, jsonValue(field, raw));
         }
         if (field.shape == FieldShape::code && findCode(field, raw) == nullptr) {
             decoded.reserved.push_back(std::string("reserved ") +
