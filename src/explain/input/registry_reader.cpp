@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -89,6 +90,9 @@ PropertyValue readArray(CFArrayRef array, Place place)
         result.contentsKnown = false;
         return result;
     }
+    if (result.count > 0) {
+        result.items.reserve(static_cast<std::size_t>(result.count));
+    }
     for (CFIndex i = 0; i < result.count; ++i) {
         const void *item = CFArrayGetValueAtIndex(array, i); // the Get rule, as above
         if (item != nullptr) {
@@ -137,6 +141,8 @@ std::string nameText(const io_name_t buffer)
 }
 
 class WalkReader {
+    using Properties = std::vector<std::pair<std::string, PropertyValue>>;
+
 public:
     void readEntry(io_registry_entry_t entry, unsigned depth)
     {
@@ -152,7 +158,7 @@ public:
         walked.depth = depth;
         walked.path = path_;
         walked.className = nameText(className);
-        readProperties(entry, walked);
+        readProperties(entry, walked.properties);
         walk_.entries.push_back(std::move(walked));
         // Nothing below the deepest level is shown, so nothing there is read.
         if (depth < maxWalkDepth) {
@@ -165,15 +171,20 @@ public:
     RegistryWalk take() { return std::exchange(walk_, RegistryWalk()); }
 
 private:
-    static void readProperties(io_registry_entry_t entry, WalkedEntry &walked)
+    // Read into a list kept from entry to entry, then moved into one of
+    // the entry's own of just the size it needs.
+    void readProperties(io_registry_entry_t entry, Properties &properties)
     {
+        found_.clear();
         for (uint32_t i = 0; i < propertyKeyCount; ++i) {
             const char *keyText = propertyKeys[i];
             OwnedValue value = lookUpProperty(entry, keyText);
             if (value) {
-                walked.properties.emplace_back(keyText, readValue(value.get(), Place::property));
+                found_.emplace_back(keyText, readValue(value.get(), Place::property));
             }
         }
+        properties.assign(std::make_move_iterator(found_.begin()),
+                          std::make_move_iterator(found_.end()));
     }
 
     // The property's new reference, or none. Its key is released before the
@@ -206,6 +217,7 @@ private:
 
     RegistryWalk walk_;
     std::vector<std::string> path_; // names from the controller to the entry being read
+    Properties found_;
 };
 
 } // namespace
