@@ -84,12 +84,13 @@ void addMissing(PropertyExplanation &property, const ObjectList &list)
     }
 }
 
-// The objects a decoder of one object reads; false (and the property shown
-// as the report shows it) when there is none.
+// The objects a decoder of one object reads, already taken from list into
+// the property; false (and the property shown as the report shows it) when
+// there is none.
 bool oneObject(PropertyExplanation &property, const PropertyValue &value, const ObjectList &list,
                PropertyViews views)
 {
-    if (list.objects.empty()) {
+    if (property.objects.empty()) {
         showAsReport(property, value,
                      list.total == 0 ? "holds no object" : "its first object is not in the report",
                      views);
@@ -163,8 +164,8 @@ void explainObjects(PropertyExplanation &property, const PropertyValue &value,
             showAsReport(property, value, list.whyNot, views);
             return;
         }
-        property.objects = list.objects;
-        take(property, pd::decodeSvids(list.objects, vendors, views));
+        property.objects = std::move(list.objects);
+        take(property, pd::decodeSvids(property.objects, vendors, views));
         addMissing(property, list);
         return;
     }
@@ -207,23 +208,23 @@ void explainObjects(PropertyExplanation &property, const PropertyValue &value,
         showAsReport(property, value, list.whyNot, views);
         return;
     }
-    property.objects = list.objects;
+    property.objects = std::move(list.objects);
     if (kind == "source_capabilities" || kind == "sink_capabilities") {
-        take(property, pd::decodePdoList(list.objects,
+        take(property, pd::decodePdoList(property.objects,
                                          kind == "source_capabilities" ? pd::PowerRole::source
                                                                        : pd::PowerRole::sink,
                                          views));
     } else if (kind == "identity") {
         take(property,
-             pd::decodeIdentity(list.objects,
+             pd::decodeIdentity(property.objects,
                                 cablePlug ? pd::IdentitySide::cablePlug : pd::IdentitySide::partner,
                                 vendors, views));
     } else if (kind == "modes") {
-        take(property, pd::decodeModes(list.objects, facts.displayPortSvid, views));
+        take(property, pd::decodeModes(property.objects, facts.displayPortSvid, views));
     } else if (kind == "vdm") {
-        take(property, pd::decodeVdm(list.objects, vendors, views));
+        take(property, pd::decodeVdm(property.objects, vendors, views));
     } else if (oneObject(property, value, list, views)) {
-        const std::uint32_t object = list.objects.front();
+        const std::uint32_t object = property.objects.front();
         if (kind == "request") {
             take(property, pd::decodeRequestObject(
                                object, resolveRequest(property, object, entry, facts), views));
