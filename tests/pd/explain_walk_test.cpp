@@ -260,6 +260,7 @@ TEST(ReleasedWalk, TellsTheSameAsTheWholeWalk)
     explain::RegistryWalk walk;
     walk.entries = samplePort();
     walk.entries[1].properties.push_back({"PDRevision", number(3)}); // the controller's own
+    walk.entries.back().path.back() += "\xff"; // a name taken from the walk is made valid too
     const explain::Explanation whole = explain::explainWalk(walk, someVendors());
     explain::RegistryWalk spent = walk;
     const explain::Explanation released = explain::explainWalk(std::move(spent), someVendors());
@@ -270,6 +271,8 @@ TEST(ReleasedWalk, TellsTheSameAsTheWholeWalk)
                    const std::vector<PropertyExplanation> &b) {
         ASSERT_EQ(a.size(), b.size());
         for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].entry, b[i].entry) << a[i].key;
+            EXPECT_EQ(a[i].key, b[i].key);
             EXPECT_EQ(a[i].decoded, b[i].decoded) << a[i].key;
             EXPECT_EQ(a[i].lines, b[i].lines) << a[i].key;
             EXPECT_EQ(a[i].notes, b[i].notes) << a[i].key;

@@ -12,14 +12,19 @@ namespace explain {
 
 namespace {
 
-std::vector<PropertyExplanation> explainGroup(const RegistryWalk &walk,
+// spent, when given, is the walk itself: its entries' paths are taken.
+std::vector<PropertyExplanation> explainGroup(const RegistryWalk &walk, RegistryWalk *spent,
                                               const std::vector<std::size_t> &entries,
                                               const GroupFacts &facts, const VendorNames &vendors,
                                               PropertyViews views)
 {
     std::vector<PropertyExplanation> properties;
     for (std::size_t index : entries) {
-        explainEntry(walk.entries[index], facts, vendors, properties, views);
+        if (spent != nullptr) {
+            explainEntry(std::move(spent->entries[index]), facts, vendors, properties, views);
+        } else {
+            explainEntry(walk.entries[index], facts, vendors, properties, views);
+        }
     }
     return properties;
 }
@@ -68,8 +73,9 @@ void explainGroups(const RegistryWalk &walk, const VendorNames &anyNames, Regist
         ControllerExplanation controller;
         controller.entry = validPath(controllerEntry);
         controller.className = validUtf8(controllerEntry.className);
-        controller.properties = explainGroup(walk, group.entries, gatherFacts(walk, group.entries),
-                                             vendorNames, explanation.views);
+        controller.properties =
+            explainGroup(walk, spent, group.entries, gatherFacts(walk, group.entries), vendorNames,
+                         explanation.views);
         for (const PortGroup &portGroup : group.ports) {
             const WalkedEntry &portEntry = walk.entries[portGroup.port];
             PortExplanation port;
@@ -77,7 +83,7 @@ void explainGroups(const RegistryWalk &walk, const VendorNames &anyNames, Regist
             port.className = validUtf8(portEntry.className);
             const GroupFacts facts = gatherFacts(walk, portGroup.entries);
             port.properties =
-                explainGroup(walk, portGroup.entries, facts, vendorNames, explanation.views);
+                explainGroup(walk, spent, portGroup.entries, facts, vendorNames, explanation.views);
             port.notes = portNotes(port.properties, facts.rootPathSize);
             controller.ports.push_back(std::move(port));
             release(spent, portGroup.entries);

@@ -125,7 +125,7 @@ std::optional<std::uint32_t> resolveRequest(PropertyExplanation &property, std::
     }
     // The entry whose SourceCapabilities the request is read against.
     auto where = [&] {
-        return own ? nameBelow(entry.path, facts.rootPathSize) : facts.sourceWhere;
+        return own ? nameBelow(property.entry, facts.rootPathSize) : facts.sourceWhere;
     };
     if (position == 0) {
         property.notes.push_back("asks for object position 0, which names no PDO");
@@ -398,14 +398,15 @@ std::vector<std::string> validPath(const WalkedEntry &entry)
     return path;
 }
 
-void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
-                  std::vector<PropertyExplanation> &explained, PropertyViews views)
+namespace {
+
+// The entry's properties explained, each naming the entry by path: nothing
+// here reads the entry's own path, which a spent walk has given up.
+void explainProperties(const WalkedEntry &entry, const EntryPath &path, const GroupFacts &facts,
+                       const VendorNames &vendors, std::vector<PropertyExplanation> &explained,
+                       PropertyViews views)
 {
-    if (entry.properties.empty()) {
-        return;
-    }
     const std::size_t first = explained.size();
-    const EntryPath path(validPath(entry));
     const std::string className = validUtf8(entry.className);
     for (const auto &[key, value] : entry.properties) {
         PropertyExplanation property;
@@ -439,6 +440,29 @@ void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const Vendo
             std::vector<std::string>().swap(explained[i].lines);
         }
     }
+}
+
+} // namespace
+
+void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
+                  std::vector<PropertyExplanation> &explained, PropertyViews views)
+{
+    if (!entry.properties.empty()) {
+        explainProperties(entry, EntryPath(validPath(entry)), facts, vendors, explained, views);
+    }
+}
+
+void explainEntry(WalkedEntry &&entry, const GroupFacts &facts, const VendorNames &vendors,
+                  std::vector<PropertyExplanation> &explained, PropertyViews views)
+{
+    if (entry.properties.empty()) {
+        return;
+    }
+    std::vector<std::string> names = std::move(entry.path);
+    for (std::string &name : names) {
+        name = validUtf8(std::move(name));
+    }
+    explainProperties(entry, EntryPath(std::move(names)), facts, vendors, explained, views);
 }
 
 } // namespace explain

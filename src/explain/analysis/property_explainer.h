@@ -38,6 +38,9 @@ std::vector<std::string> validPath(const WalkedEntry &entry);
 // "VDOs" inside gives two), each with the views asked for.
 void explainEntry(const WalkedEntry &entry, const GroupFacts &facts, const VendorNames &vendors,
                   std::vector<PropertyExplanation> &explained, PropertyViews views = {});
+// The same for an entry of a spent walk: its path is taken, not copied.
+void explainEntry(WalkedEntry &&entry, const GroupFacts &facts, const VendorNames &vendors,
+                  std::vector<PropertyExplanation> &explained, PropertyViews views = {});
 
 } // namespace explain
 
