@@ -128,7 +128,10 @@ struct Views {
     bool json = true;
 };
 
-// An object read through its layout.
+// An object read through its layout. nlohmann's destructor may allocate (it
+// frees deep documents without recursion); were that to fail the program
+// ends, as on any failed allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct DecodedObject {
     Json json;                         // an object; null without the JSON view
     std::string headline;              // the headline with its values filled in

@@ -38,7 +38,9 @@ DecodedPdo decodePdo(std::uint32_t pdo, PowerRole role, unsigned position, Views
 std::vector<std::string> pdoListBreaches(const std::vector<std::uint32_t> &pdos, PowerRole role);
 
 // A request, read with the layout of the PDO type it refers to; without
-// one, with the fixed layout, unresolved.
+// one, with the fixed layout, unresolved. (Its JSON's destructor, as a
+// DecodedObject's, may allocate.)
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct DecodedRequest {
     DecodedObject object;
     std::string line;
