@@ -27,5 +27,5 @@ version=$(sed -n 's/^project(portprobe VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 sed "s/@PROJECT_VERSION@/$version/" cmake/version.h.in >"$only_json/portprobe_version.h"
 
 shopt -s nullglob globstar
-sources=(src/app/*.cpp src/report/*.cpp src/cli/command_line.cpp src/explain/**/*.cpp src/pd/**/*.cpp tools/standin_signatures.cpp)
+sources=(src/app/*.cpp src/report/*.cpp src/cli/command_line.cpp src/cli/input_file.cpp src/explain/**/*.cpp src/pd/**/*.cpp tools/standin_signatures.cpp)
 bash "$check" -I src -I "$only_json" "${sources[@]}"

@@ -1,6 +1,6 @@
 #include "cli/snapshot_input.h"
 
-#include "explain/input/input_file.h"
+#include "cli/input_file.h"
 
 namespace cli {
 
@@ -12,8 +12,8 @@ std::optional<std::string> addSnapshot(snapshot::SnapshotLoader &loader, const s
     }
     std::string bytes;
     std::string error;
-    if (!explain::readInputFile(path, bytes, error)) {
-        return "cannot read: " + error;
+    if (!cli::readInputFile(path, bytes, error)) {
+        return error;
     }
     return loader.add(bytes, plane);
 }

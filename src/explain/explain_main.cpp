@@ -13,9 +13,9 @@
 
 #include "app/output_status.h"
 #include "cli/command_line.h"
+#include "cli/input_file.h"
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
-#include "explain/input/input_file.h"
 #include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "explain/input/report/report_parser.h"
@@ -61,11 +61,11 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &proble
     for (const explain::SnapshotArgument &snapshot : options.snapshots) {
         std::size_t noted = loader.notes().size();
         if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
-            problem = snapshot::snapshotProblem(explain::inputName(snapshot.path), *error);
+            problem = snapshot::snapshotProblem(cli::inputName(snapshot.path), *error);
             return false;
         }
         for (std::size_t i = noted; i < loader.notes().size(); ++i) {
-            notes.push_back(explain::inputName(snapshot.path) + ": " + loader.notes()[i]);
+            notes.push_back(cli::inputName(snapshot.path) + ": " + loader.notes()[i]);
         }
     }
     if (options.snapshots.empty()) {
@@ -128,8 +128,8 @@ int explainInput(const explain::ExplainOptions &options)
     if (options.reportPath) {
         std::string text;
         std::string error;
-        const std::string reportName = explain::inputName(*options.reportPath);
-        if (!explain::readInputFile(*options.reportPath, text, error)) {
+        const std::string reportName = cli::inputName(*options.reportPath);
+        if (!cli::readInputFile(*options.reportPath, text, error)) {
             return refuse(reportName, error);
         }
         auto parse = explain::parseReport(text);

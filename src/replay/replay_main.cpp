@@ -10,8 +10,8 @@
 #include "app/output_status.h"
 #include "app/report_sections.h"
 #include "cli/command_line.h"
+#include "cli/input_file.h"
 #include "cli/snapshot_input.h"
-#include "explain/input/input_file.h"
 #include "platform/standin/snapshot/sample_notice.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "portprobe_version.h"
@@ -37,7 +37,7 @@ bool loadSnapshots(const ReplayOptions &options)
     snapshot::SnapshotLoader loader;
     std::vector<std::string> notes;
     for (const SnapshotArgument &snapshot : options.snapshots) {
-        const std::string name = explain::inputName(snapshot.path);
+        const std::string name = cli::inputName(snapshot.path);
         const std::size_t noted = loader.notes().size();
         if (auto error = cli::addSnapshot(loader, snapshot.path, snapshot.plane)) {
             fprintf(stderr, "%s: %s\n", programName,

@@ -37,10 +37,22 @@ TEST(UsbIdsTest, KeepsTheFirstNameAndMendsWhatCannotBeShown)
 
 TEST(UsbIdsTest, ANamedFileThatCannotBeReadIsAnError)
 {
-    explain::UsbIdsLoad load = explain::loadUsbIds(std::string("/nonexistent/usb.ids"));
-    EXPECT_EQ(load.error, "No such file or directory");
-    EXPECT_EQ(load.path, "");
-    EXPECT_EQ(load.ids.vendorCount(), 0u);
+    // Worded as every input file the tools cannot read.
+    const struct {
+        const char *path;
+        const char *error;
+    } cases[] = {
+        {"/nonexistent/usb.ids", "cannot open: No such file or directory"},
+        {PORTPROBE_FIXTURES, "cannot read: Is a directory"},
+        // A named file is a file, even when it is called "-".
+        {"-", "cannot open: No such file or directory"},
+    };
+    for (const auto &c : cases) {
+        explain::UsbIdsLoad load = explain::loadUsbIds(std::string(c.path));
+        EXPECT_EQ(load.error, c.error) << c.path;
+        EXPECT_EQ(load.path, "") << c.path;
+        EXPECT_EQ(load.ids.vendorCount(), 0u) << c.path;
+    }
 }
 
 } // namespace

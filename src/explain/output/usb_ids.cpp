@@ -1,10 +1,8 @@
 #include "explain/output/usb_ids.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <utility>
+
+#include "cli/input_file.h"
 
 namespace explain {
 
@@ -118,34 +116,12 @@ const std::vector<std::string> &usualUsbIdsPaths()
     return paths;
 }
 
-namespace {
-
-bool readFile(const std::string &path, std::string &text, std::string &error)
-{
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = std::strerror(errno != 0 ? errno : ENOENT);
-        return false;
-    }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
-        error = "cannot be read";
-        return false;
-    }
-    text = contents.str();
-    return true;
-}
-
-} // namespace
-
 UsbIdsLoad loadUsbIds(const std::optional<std::string> &namedPath)
 {
     UsbIdsLoad load;
     std::string text;
     if (namedPath) {
-        if (readFile(*namedPath, text, load.error)) {
+        if (cli::readNamedFile(*namedPath, text, load.error)) {
             load.ids = UsbIds::parse(text);
             load.path = *namedPath;
         }
@@ -153,7 +129,7 @@ UsbIdsLoad loadUsbIds(const std::optional<std::string> &namedPath)
     }
     for (const std::string &path : usualUsbIdsPaths()) {
         std::string ignored;
-        if (readFile(path, text, ignored)) {
+        if (cli::readNamedFile(path, text, ignored)) {
             load.ids = UsbIds::parse(text);
             load.path = path;
             break;
