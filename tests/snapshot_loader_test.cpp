@@ -159,9 +159,9 @@ protected:
 TEST_F(SnapshotLoaderTest, AnEntryOrAListOfEntriesIsACaptureOfOnePlane)
 {
     // Without a name, an entry is named by its class.
-    const std::string tree = node(hpm, named("hpm0") + children(node("IOPowerConnection")));
+    const std::string tree = node(hpm, named("hpm0") + children(node("AppleHPMUserClient")));
     const std::string line = "[AppleHPMARMSPMI] hpm0\n";
-    const std::string below = "  [IOPowerConnection] IOPowerConnection\n";
+    const std::string below = "  [AppleHPMUserClient] AppleHPMUserClient\n";
 
     EXPECT_EQ(reportOf({{plist(tree), ""}}), reportOf(line + below, line));
     EXPECT_EQ(reportOf({{plist(list(tree + node("Other"))), "IOService"}}),
@@ -497,6 +497,131 @@ TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)
     standin::Registry &registry = standin::registry();
     EXPECT_EQ(registry.entry(registry.root()).registryId, 1U);
     EXPECT_NE(registry.property(registry.root(), u"IOKitBuildVersion"), nullptr);
+}
+
+TEST_F(SnapshotLoaderTest, ACaptureWithoutAPlaneNamedIsReadInThePlaneOnlyItCanBeOf)
+{
+    const std::string port = node("AppleHPMInterfaceType10",
+                                  named("Port-USB-C") + key("PortTypeDescription", str("USB-C")));
+    const std::string link = node("IOPowerConnection", children(node(hpm)));
+    const std::string root = node("IORegistryEntry", named("Root") + children(port + port));
+    const std::string ports = "its root's children are ports";
+    const std::string power = "it holds IOPowerConnection entries";
+    const std::string service = "it holds a port controller and no IOPowerConnection entry";
+    const std::string text = "+-o Root  <class IORegistryEntry, id 0x1, retain 5>\n"
+                             "  +-o Port-USB-C@1  <class AppleHPMInterfaceType10, id 0x2>\n"
+                             "      {\n"
+                             "        \"PortTypeDescription\" = \"USB-C\"\n"
+                             "      }\n";
+    struct Case {
+        const char *what;
+        std::string bytes;
+        std::string plane; // as -p names it
+        std::vector<std::string> planes;
+        std::string recognised;
+        std::string evidence;
+        bool linked;
+        bool map;
+    };
+    const Case cases[] = {
+        {"the IOPort plane from its root",
+         plist(root),
+         "",
+         {"IOPort"},
+         "IOPort",
+         ports,
+         true,
+         false},
+        {"the IOPort plane as ioreg text", text, "", {"IOPort"}, "IOPort", ports, true, false},
+        {"the power plane, a link deep down",
+         plist(list(node(hpm, children(node("HAL", children(link)))))),
+         "",
+         {"IOPower"},
+         "IOPower",
+         power,
+         true,
+         false},
+        {"a controller outside the power plane's links",
+         plist(list(node("HAL", children(node(hpm))))),
+         "",
+         {"IOService"},
+         "IOService",
+         service,
+         true,
+         false},
+        {"the plane named wins",
+         plist(root),
+         "IOService",
+         {"IOService"},
+         "IOPort",
+         ports,
+         true,
+         false},
+        {"a root with one child that is not a port",
+         plist(node("IORegistryEntry", named("Root") + children(port + node("Other")))),
+         "",
+         {"IOService"},
+         "",
+         "",
+         true,
+         false},
+        {"ports matched alone, without the root",
+         plist(list(port + port)),
+         "",
+         {"IOService"},
+         "",
+         "",
+         false,
+         false},
+        {"a root of ports that holds a controller too",
+         plist(node("IORegistryEntry",
+                    named("Root") + children(node("Port", key("PortTypeDescription", str("USB-C")) +
+                                                              children(node(hpm)))))),
+         "",
+         {"IOService"},
+         "",
+         "",
+         true,
+         false},
+        {"a map names its own planes",
+         plist(planes(key("IOPower", list(link)) + key("IOPort", root))),
+         "",
+         {"IOPower", "IOPort"},
+         "",
+         "",
+         false,
+         true},
+    };
+    for (const Case &c : cases) {
+        startOver();
+        snapshot::SnapshotLoader loader;
+        auto error = loader.add(c.bytes, c.plane);
+        ASSERT_FALSE(error) << c.what << ": " << *error;
+        ASSERT_EQ(loader.snapshotsRead().size(), 1U) << c.what;
+        const snapshot::SnapshotPlanes &read = loader.snapshotsRead()[0];
+        EXPECT_EQ(read.planes, c.planes) << c.what;
+        EXPECT_EQ(read.mapOfPlanes, c.map) << c.what;
+        EXPECT_EQ(read.recognised, c.recognised) << c.what;
+        EXPECT_EQ(read.evidence, c.evidence) << c.what;
+        EXPECT_EQ(read.linked, c.linked) << c.what;
+        loader.commit();
+        // The entries hang from the root in the plane read.
+        for (const std::string &plane : c.planes) {
+            EXPECT_FALSE(rootChildren(plane.c_str()).empty()) << c.what << " " << plane;
+        }
+    }
+}
+
+TEST_F(SnapshotLoaderTest, AProblemOfATextInTheRecognisedPlaneNamesItsLine)
+{
+    const std::string text = "+-o Root  <class IORegistryEntry, id 0x1, retain 5>\n"
+                             "  +-o IOPMrootDomain  <class IOPMrootDomain, id 0x2>\n"
+                             "    +-o IOPowerConnection  <class IOPowerConnection, id 0x3>\n"
+                             "      +-o IOPMrootDomain  <class Other, id 0x2>\n";
+    snapshot::SnapshotLoader loader;
+    EXPECT_EQ(loader.add(text).value_or("accepted").substr(0, 70),
+              "4: entry ID 2 is [Other] IOPMrootDomain here but [IOPMrootDomain] IOPM");
+    EXPECT_TRUE(loader.snapshotsRead().empty());
 }
 
 } // namespace

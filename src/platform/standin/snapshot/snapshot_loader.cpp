@@ -1,4 +1,5 @@
 #include "platform/standin/snapshot/snapshot_loader.h"
+#include "platform/standin/snapshot/capture_plane.h"
 #include "platform/standin/snapshot/ioreg_text_reader.h"
 #include "platform/standin/snapshot/plist_shape.h"
 
@@ -152,13 +153,22 @@ public:
     // a later occurrence of an entry holds, which adds nothing.
     Reader(SnapshotLoader &loader, bool recording) : loader_(loader), recording_(recording) {}
 
-    void readSnapshot(plist_t root, const std::string &plane)
+    // Reads the snapshot and returns how: a capture of one plane in plane
+    // (named, else the one it shows, else "IOService"), a map in its own.
+    SnapshotPlanes readSnapshot(plist_t root, const std::string &plane)
     {
+        SnapshotPlanes read;
         plist_type type = plist_get_node_type(root);
         bool isEntry = type == PLIST_DICT && plist_dict_get_item(root, classKey) != nullptr;
         if (type == PLIST_ARRAY || isEntry) {
-            readPlane(root, plane.empty() ? defaultPlane : plane);
-            return;
+            RecognisedPlane shown = recognisePlane(root);
+            std::string readAs = !plane.empty() ? plane : shown.plane;
+            read.planes.push_back(readAs.empty() ? defaultPlane : readAs);
+            read.recognised = std::move(shown.plane);
+            read.evidence = std::move(shown.evidence);
+            read.linked = shown.linked;
+            readPlane(root, read.planes[0]);
+            return read;
         }
         if (type != PLIST_DICT) {
             fail("the top level is " + kindWithArticle(type) +
@@ -177,12 +187,15 @@ public:
             fail("a map of planes names its own planes; -p " + plane +
                  " applies only to a capture of one plane");
         }
+        read.mapOfPlanes = true;
         for (const auto &item : planes) {
             if (item.first.empty()) {
                 fail("a plane has an empty name");
             }
             readPlane(item.second, item.first);
+            read.planes.push_back(item.first);
         }
+        return read;
     }
 
 private:
@@ -444,7 +457,7 @@ std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std:
             // memory of a large replay.
             std::string().swap(*owner);
         }
-        Reader(*this, true).readSnapshot(root.get(), plane);
+        read_.push_back(Reader(*this, true).readSnapshot(root.get(), plane));
         return std::nullopt;
     } catch (const Failure &failure) {
         message = failure.message;
@@ -463,12 +476,14 @@ void SnapshotLoader::addText(std::string_view text, const std::string &plane)
     if (auto problem = readIoregText(text, deepestNesting, read)) {
         fail(*problem);
     }
+    // Problems name the plane the text is read in.
+    const std::string readAs = !plane.empty() ? plane : recognisePlane(read.roots.get()).plane;
     try {
-        Reader(*this, true).readSnapshot(read.roots.get(), plane);
+        read_.push_back(Reader(*this, true).readSnapshot(read.roots.get(), plane));
     } catch (const Failure &failure) {
         // "PLANE entry 1.2: what": said of the entry's line instead.
         const std::string &message = failure.message;
-        std::string entryWhere = (plane.empty() ? defaultPlane : plane) + " entry ";
+        std::string entryWhere = (readAs.empty() ? defaultPlane : readAs) + " entry ";
         std::size_t pathEnd = message.find(": ", entryWhere.size());
         if (message.compare(0, entryWhere.size(), entryWhere) != 0 ||
             pathEnd == std::string::npos) {

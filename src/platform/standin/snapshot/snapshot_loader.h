@@ -42,13 +42,23 @@
 
 namespace snapshot {
 
+// How one snapshot was read.
+struct SnapshotPlanes {
+    std::vector<std::string> planes; // the planes it was read into, in its order
+    bool mapOfPlanes = false;        // it named its planes, rather than being of one
+    std::string recognised;          // the plane a capture of one shows it is of, or empty
+    std::string evidence;            // what shows it, as "its root's children are ports"
+    bool linked = false;             // a capture of one that links entries, which its plane decides
+};
+
 // Gathers snapshots and checks them whole before anything reaches the
 // registry, so that bad input leaves the registry as it was.
 class SnapshotLoader {
 public:
-    // Adds one snapshot. plane names the plane of a one-plane capture
-    // ("IOService" when empty). Returns what is wrong, or nothing; a snapshot
-    // that is refused adds nothing.
+    // Adds one snapshot. plane names the plane of a one-plane capture; when
+    // it is empty, the plane the capture shows it is of (capture_plane.h),
+    // else "IOService". Returns what is wrong, or nothing; a snapshot that is
+    // refused adds nothing.
     std::optional<std::string> add(std::string_view bytes, const std::string &plane = "");
     // Reads the file and adds it; the message does not name the file.
     std::optional<std::string> addFile(const std::string &path, const std::string &plane = "");
@@ -62,6 +72,9 @@ public:
     // damage, lines cut at a terminal's width), in the order found; said
     // once each per snapshot.
     const std::vector<std::string> &notes() const { return notes_; }
+
+    // How each snapshot added was read, in the order added.
+    const std::vector<SnapshotPlanes> &snapshotsRead() const { return read_; }
 
 private:
     struct Entry {
@@ -93,6 +106,7 @@ private:
     bool rootWritten_ = false;        // whether a snapshot wrote the root itself
     std::set<std::pair<std::string, std::size_t>> rootChildren_; // plane, child
     std::vector<std::string> notes_;
+    std::vector<SnapshotPlanes> read_;
 };
 
 // The message for a problem of the snapshot named file: "FILE:LINE: ..."
