@@ -74,7 +74,8 @@ TEST(ReplayTest, HelpGoesToStandardOutputAndUsageErrorsToStandardError)
     ReplayRun help = replay("-h");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
-    EXPECT_EQ(help.out.rfind("usage: portprobe-replay [SNAPSHOT] [-p PLANE SNAPSHOT]...\n", 0), 0u)
+    EXPECT_EQ(help.out.rfind("usage: portprobe-replay [SNAPSHOT]... [-p PLANE SNAPSHOT]...\n", 0),
+              0u)
         << help.out;
     EXPECT_EQ(replay("--help").out, help.out);
 
@@ -119,14 +120,22 @@ TEST(ReplayTest, ReadsStandardInputAndSaysWhatElseItShows)
         {"- <'" + service + "'", std::string(serviceWalk) + interest, ""},
         {"'" + service + "' -p IOPower - <'" + power + "'", both, ""},
         {"", "", sampleNotice},
-        // A plane that is not walked is read, and said to be left out.
+        // A plane that is not walked is read, and said to be left out,
+        // once, with the plane the capture shows it is of.
         {"'" + service + "' -p IOpower '" + power + "' -p IOpower '" + power + "'",
          std::string(serviceWalk) + interest,
-         "portprobe-replay: warning: -p IOpower: portprobe-replay reads only the IOService and "
-         "IOPower planes; IOpower is not shown\n"},
+         "portprobe-replay: warning: -p IOpower: captures are read in the IOService, IOPort and "
+         "IOPower planes; IOpower is not shown\n"
+         "portprobe-replay: warning: " +
+             power +
+             ": read as the IOpower plane, as -p says, but it is a capture of the IOPower plane "
+             "(it holds IOPowerConnection entries)\n"},
         {"-p Bogus - <'" + service + "'", "",
-         "portprobe-replay: warning: -p Bogus: portprobe-replay reads only the IOService and "
-         "IOPower planes; Bogus is not shown\n"},
+         "portprobe-replay: warning: -p Bogus: captures are read in the IOService, IOPort and "
+         "IOPower planes; Bogus is not shown\n"
+         "portprobe-replay: warning: standard input: read as the Bogus plane, as -p says, but it "
+         "is a capture of the IOService plane (it holds a port controller and no "
+         "IOPowerConnection entry)\n"},
     };
     const std::string sampleReport = replay("'" PORTPROBE_SAMPLE "'").out;
     for (const auto &c : cases) {
@@ -142,6 +151,61 @@ TEST(ReplayTest, ReadsStandardInputAndSaysWhatElseItShows)
     ReplayRun bad = replay("- </dev/null");
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err.rfind("portprobe-replay: standard input: ", 0), 0U) << bad.err;
+}
+
+TEST(ReplayTest, EachCaptureIsReadInThePlaneItShowsAndWhatIsNotShownIsSaid)
+{
+    const std::string port = fixtures + "/port.plist";
+    const std::string battery = fixtures + "/battery.plist";
+    // A capture of links that shows no plane: a bus and what hangs from it.
+    const std::string bus = testing_support::scratchPath("bus.plist");
+    std::ofstream(bus, std::ios::binary)
+        << "<plist><array><dict><key>IOObjectClass</key><string>Bus</string>"
+           "<key>IORegistryEntryChildren</key><array><dict><key>IOObjectClass</key>"
+           "<string>Device</string></dict></array></dict></array></plist>";
+    const std::string noController =
+        "portprobe-replay: note: the snapshots hold no port controller (class AppleHPMARMSPMI), "
+        "which the report walks from, so it lists none; a capture of the IOPort plane or of the "
+        "power manager is for portprobe-explain: portprobe-explain ";
+    const std::string both = std::string(serviceWalk) +
+                             "  [IOPowerConnection] IOPowerConnection\n"
+                             "    [AppleHPMDeviceHALType3] HAL@C\n"
+                             "      >>> PowerRole: \"Sink\"\n" +
+                             interest;
+    const struct {
+        const char *what;
+        std::string arguments;
+        std::string out; // empty: not compared
+        std::string err;
+    } cases[] = {
+        {"both planes without -p", "'" + service + "' '" + power + "'", both, ""},
+        {"ports alone", "'" + port + "'", "", noController + port + "\n"},
+        {"the power manager alone", "- <'" + battery + "'", "", noController + "-\n"},
+        {"ports beside the controllers", "'" + service + "' '" + port + "'",
+         std::string(serviceWalk) + interest,
+         "portprobe-replay: " + port +
+             ": the IOPort plane holds the ports, which the report does not walk; "
+             "portprobe-explain explains them\n"},
+        {"a plane named against what the capture shows", "-p IOPower '" + service + "'", "",
+         "portprobe-replay: warning: " + service +
+             ": read as the IOPower plane, as -p says, but it is a capture of the IOService plane "
+             "(it holds a port controller and no IOPowerConnection entry)\n"},
+        {"links of no plane shown, among several", "'" + service + "' '" + bus + "'", "",
+         "portprobe-replay: " + bus +
+             ": read as the IOService plane, as a capture is unless -p names another: nothing in "
+             "it shows its plane\n"},
+        {"entries without links read alike in any plane", "'" + service + "' '" + battery + "'",
+         std::string(serviceWalk) + interest, ""},
+    };
+    for (const auto &c : cases) {
+        ReplayRun run = replay(c.arguments);
+        EXPECT_EQ(run.status, 0) << c.what;
+        EXPECT_EQ(run.err, c.err) << c.what;
+        if (!c.out.empty()) {
+            EXPECT_EQ(run.out, c.out) << c.what;
+        }
+    }
+    std::remove(bus.c_str());
 }
 
 TEST(ReplayTest, VersionPrintsTheNameAndVersionWhereverItStands)

@@ -1,6 +1,5 @@
 #include "cli/command_line.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace cli {
@@ -97,30 +96,6 @@ std::string takeSnapshot(const CommandWord &word, std::vector<SnapshotArgument> 
 std::string usageErrorLine(const std::string &program, const std::string &problem)
 {
     return program + ": " + problem + " (try " + program + " --help)";
-}
-
-std::vector<std::string> unreadPlanes(const std::vector<std::string> &given,
-                                      const std::vector<std::string> &read)
-{
-    std::vector<std::string> unread;
-    for (const std::string &plane : given) {
-        if (!plane.empty() && std::find(read.begin(), read.end(), plane) == read.end() &&
-            std::find(unread.begin(), unread.end(), plane) == unread.end()) {
-            unread.push_back(plane);
-        }
-    }
-    return unread;
-}
-
-std::string unreadPlaneWarning(const std::string &program, const std::string &plane,
-                               const std::vector<std::string> &read)
-{
-    std::string planes;
-    for (std::size_t i = 0; i < read.size(); ++i) {
-        planes += (i == 0 ? "" : i + 1 == read.size() ? " and " : ", ") + read[i];
-    }
-    return program + ": warning: -p " + plane + ": " + program + " reads only the " + planes +
-           " planes; " + plane + " is not shown";
 }
 
 } // namespace cli

@@ -51,15 +51,6 @@ std::string takeSnapshot(const CommandWord &word, std::vector<SnapshotArgument> 
 // The line a usage error prints on standard error, without its newline.
 std::string usageErrorLine(const std::string &program, const std::string &problem);
 
-// The planes of the given ones that are not among those the tool reads, each
-// once, in the order first given; empty names are skipped.
-std::vector<std::string> unreadPlanes(const std::vector<std::string> &given,
-                                      const std::vector<std::string> &read);
-
-// The warning about a plane named with -p that the tool does not read.
-std::string unreadPlaneWarning(const std::string &program, const std::string &plane,
-                               const std::vector<std::string> &read);
-
 } // namespace cli
 
 #endif

@@ -8,7 +8,6 @@
 #include <exception>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "app/output_status.h"
@@ -18,7 +17,7 @@
 #include "explain/explain_options.h"
 #include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
-#include "explain/input/report/report_parser.h"
+#include "explain/input/report_input.h"
 #include "explain/output/json_render.h"
 #include "explain/output/text_render.h"
 #include "explain/output/usb_ids.h"
@@ -26,6 +25,7 @@
 
 #ifdef PORTPROBE_STANDIN
 #include "cli/snapshot_input.h"
+#include "cli/snapshot_planes.h"
 #include "platform/standin/snapshot/sample_notice.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #endif
@@ -38,6 +38,10 @@ const int concernFound = 3; // --check: a verdict is a warning or a problem
 
 #ifdef PORTPROBE_STANDIN
 const bool snapshotsAllowed = true;
+// The explanation reads the IOService and IOPort planes.
+const cli::PlaneUse explainPlaneUse = {
+    {{"IOPower", "the IOPower plane adds nothing to the explanation; portprobe-replay reports "
+                 "it"}}};
 #else
 const bool snapshotsAllowed = false;
 #endif
@@ -48,11 +52,19 @@ int refuse(const std::string &what, const std::string &problem)
     return badInput;
 }
 
+// Said once when snapshots leave out the power manager, whose view of the
+// charger the explanation would show.
+const char *const missingPowerManager =
+    "note: the snapshots hold no power manager (class AppleSmartBattery), so what it knows of "
+    "the charger is left out; capture it on the Mac with 'ioreg -a -r -n AppleSmartBattery > "
+    "battery.plist' and give battery.plist as well";
+
 void say(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }
 
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
-// notes gets what reading the snapshots undid or left out.
+// notes gets what reading the snapshots undid or left out, and how their
+// planes were read.
 bool prepareRegistry(const explain::ExplainOptions &options, std::string &problem,
                      std::vector<std::string> &notes)
 {
@@ -67,6 +79,10 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &proble
         for (std::size_t i = noted; i < loader.notes().size(); ++i) {
             notes.push_back(cli::inputName(snapshot.path) + ": " + loader.notes()[i]);
         }
+    }
+    for (std::string &note :
+         cli::planeNotes(explainPlaneUse, options.snapshots, loader.snapshotsRead())) {
+        notes.push_back(std::move(note));
     }
     if (options.snapshots.empty()) {
         if (auto error = snapshot::loadBuiltInSample()) {
@@ -84,23 +100,17 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &proble
     return true;
 }
 
-// Says on standard error what a reader could take for something else: the
-// built-in sample shown as if it were this machine's registry, and a plane
-// named that is not read.
+// Says on standard error that the built-in sample is not this machine's
+// registry, which a reader could take it for.
 void noteWhatIsRead(const explain::ExplainOptions &options)
 {
 #ifdef PORTPROBE_STANDIN
     if (options.snapshots.empty()) {
         say(snapshot::builtInSampleNotice(programName, programName));
     }
+#else
+    (void)options;
 #endif
-    std::vector<std::string> planes;
-    for (const explain::SnapshotArgument &snapshot : options.snapshots) {
-        planes.push_back(snapshot.plane);
-    }
-    for (const std::string &plane : cli::unreadPlanes(planes, explain::explainPlanes)) {
-        say(cli::unreadPlaneWarning(programName, plane, explain::explainPlanes));
-    }
 }
 
 int explainInput(const explain::ExplainOptions &options)
@@ -126,18 +136,13 @@ int explainInput(const explain::ExplainOptions &options)
     explain::PortCapture capture;
     std::string source = "report";
     if (options.reportPath) {
-        std::string text;
-        std::string error;
-        const std::string reportName = cli::inputName(*options.reportPath);
-        if (!cli::readInputFile(*options.reportPath, text, error)) {
-            return refuse(reportName, error);
+        explain::RegistryWalk walk;
+        std::string problem;
+        if (!explain::readReportInput(*options.reportPath, snapshotsAllowed, walk, problem)) {
+            say(std::string(programName) + ": " + problem);
+            return badInput;
         }
-        auto parse = explain::parseReport(text);
-        if (auto *error = std::get_if<explain::ReportParseError>(&parse)) {
-            return refuse(reportName + ":" + std::to_string(error->line), error->message);
-        }
-        explain::explainWalkPart(std::move(std::get<explain::RegistryWalk>(parse)), vendors,
-                                 explanation);
+        explain::explainWalkPart(std::move(walk), vendors, explanation);
     } else {
         std::string problem;
         std::vector<std::string> notes;
@@ -145,12 +150,8 @@ int explainInput(const explain::ExplainOptions &options)
             say(std::string(programName) + ": " + problem);
             return badInput;
         }
-        // Said on standard error; the JSON holds them too, for tools that
-        // read only it.
         explain::RegistryWalk said;
-        if (options.json) {
-            said.notes = notes;
-        }
+        said.notes = std::move(notes);
         explain::explainWalkPart(std::move(said), vendors, explanation);
         // Each controller is explained as soon as it is read: the whole walk
         // is never held.
@@ -158,10 +159,10 @@ int explainInput(const explain::ExplainOptions &options)
             explain::explainWalkPart(std::move(part), vendors, explanation);
         });
         noteWhatIsRead(options);
-        for (const std::string &note : notes) {
-            fprintf(stderr, "%s: %s\n", programName, note.c_str());
-        }
         capture = explain::readPortCapture(kIOMainPortDefault);
+        if (!options.snapshots.empty() && capture.powerManagers.empty()) {
+            explanation.notes.emplace_back(missingPowerManager);
+        }
 #ifdef PORTPROBE_STANDIN
         source = options.snapshots.empty() ? "sample" : "snapshot";
 #else
@@ -177,6 +178,11 @@ int explainInput(const explain::ExplainOptions &options)
         say(std::string(programName) + ": note: vendor names are left out: no usb.ids list was "
                                        "found where the system's packages put it; install one "
                                        "(Debian: usb.ids) or give --usb-ids FILE");
+    }
+    // What is said of the input as a whole goes to standard error whatever
+    // the rendering, and into the JSON's notes for tools that read only it.
+    for (const std::string &note : explanation.notes) {
+        fprintf(stderr, "%s: %s\n", programName, note.c_str());
     }
     // Written piece by piece as it is rendered; after a failed write the
     // rest is not attempted.

@@ -4,11 +4,9 @@
 
 namespace explain {
 
-const std::vector<std::string> explainPlanes = {"IOService", "IOPort"};
-
 const char *const explainUsage =
-    "usage: portprobe-explain [--json] [--check] [--usb-ids FILE] [SNAPSHOT [-p PLANE "
-    "SNAPSHOT]...]\n"
+    "usage: portprobe-explain [--json] [--check] [--usb-ids FILE] [SNAPSHOT]...\n"
+    "                         [-p PLANE SNAPSHOT]...\n"
     "       portprobe-explain [--json] [--check] [--usb-ids FILE] --report FILE\n"
     "\n"
     "Says in plain words what the USB Power Delivery objects of the port\n"
@@ -19,13 +17,26 @@ const char *const explainUsage =
     "portprobe report. Without either it reads the built-in sample registry where\n"
     "there is no registry of the system's.\n"
     "\n"
+    "Captures of one Mac are given together. The IOService plane holds the ports\n"
+    "and the power manager; the IOPort plane holds the ports alone, and the power\n"
+    "manager is then a capture of its own:\n"
+    "\n"
+    "  ioreg -a -l > service.plist\n"
+    "  portprobe-explain service.plist\n"
+    "\n"
+    "  ioreg -a -l -p IOPort > port.plist\n"
+    "  ioreg -a -r -n AppleSmartBattery > battery.plist\n"
+    "  portprobe-explain port.plist battery.plist\n"
+    "\n"
     "Options:\n"
     "  --json             print a JSON document instead of text\n"
     "  --check            exit with status 3 when any finding is a warning or a problem\n"
     "  --usb-ids FILE     take vendor names from FILE (usb.ids format); by default\n"
     "                     from the first usb.ids found in the usual places\n"
     "  --report FILE      explain the portprobe report in FILE ('-': standard input)\n"
-    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService or IOPort)\n"
+    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService, IOPort or\n"
+    "                     IOPower); without it, the plane the capture shows, else\n"
+    "                     IOService\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n";
 

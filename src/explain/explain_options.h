@@ -12,10 +12,6 @@ namespace explain {
 
 using SnapshotArgument = cli::SnapshotArgument;
 
-// The planes portprobe-explain reads; a snapshot named for another plane is
-// read but not explained.
-extern const std::vector<std::string> explainPlanes;
-
 struct ExplainOptions {
     enum class Action { explain, help, version, usageError };
     Action action = Action::explain;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/output_status.h"
@@ -12,15 +13,22 @@
 #include "cli/command_line.h"
 #include "cli/input_file.h"
 #include "cli/snapshot_input.h"
+#include "cli/snapshot_planes.h"
 #include "platform/standin/snapshot/sample_notice.h"
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "portprobe_version.h"
+#include "replay/controller_presence.h"
 #include "replay/replay_options.h"
 
 namespace {
 
 const char *const programName = "portprobe-replay";
 const int badInput = 2;
+
+// The report walks the IOService and IOPower planes.
+const cli::PlaneUse replayPlaneUse = {
+    {{"IOPort", "the IOPort plane holds the ports, which the report does not walk; "
+                "portprobe-explain explains them"}}};
 
 // Reads every snapshot into the registry, or the built-in sample when none
 // is given. Returns false, having said why, when one cannot be read.
@@ -48,17 +56,24 @@ bool loadSnapshots(const ReplayOptions &options)
             notes.push_back(name + ": " + loader.notes()[i]);
         }
     }
+    loader.commit();
+    std::vector<std::string> paths;
+    for (const SnapshotArgument &snapshot : options.snapshots) {
+        paths.push_back(snapshot.path);
+    }
+    // Without a controller, the hint says where the ports are read, which
+    // each capture of the IOPort plane need not say again.
+    std::string hint = noControllerNote(paths);
+    const cli::PlaneUse use = hint.empty() ? replayPlaneUse : cli::PlaneUse{};
+    for (std::string &note : cli::planeNotes(use, options.snapshots, loader.snapshotsRead())) {
+        notes.push_back(std::move(note));
+    }
+    if (!hint.empty()) {
+        notes.push_back(std::move(hint));
+    }
     // Said once the whole input is known to be good.
     for (const std::string &note : notes) {
         fprintf(stderr, "%s: %s\n", programName, note.c_str());
-    }
-    loader.commit();
-    std::vector<std::string> planes;
-    for (const SnapshotArgument &snapshot : options.snapshots) {
-        planes.push_back(snapshot.plane);
-    }
-    for (const std::string &plane : cli::unreadPlanes(planes, replayPlanes)) {
-        fprintf(stderr, "%s\n", cli::unreadPlaneWarning(programName, plane, replayPlanes).c_str());
     }
     return true;
 }

@@ -2,25 +2,28 @@
 
 #include "cli/command_line.h"
 
-const std::vector<std::string> replayPlanes = {"IOService", "IOPower"};
-
 const char *const replayUsage =
-    "usage: portprobe-replay [SNAPSHOT] [-p PLANE SNAPSHOT]...\n"
+    "usage: portprobe-replay [SNAPSHOT]... [-p PLANE SNAPSHOT]...\n"
     "\n"
     "Prints the portprobe report of a registry captured on a Mac. A SNAPSHOT is a\n"
-    "property list, XML or binary, or '-' for standard input: a capture of one\n"
-    "plane as written by 'ioreg -a -l' (the IOService plane, unless -p names\n"
-    "another), or a map from plane names to each plane's root entries. Captures\n"
-    "of several planes of one machine are reported together:\n"
+    "property list, XML or binary, the text that 'ioreg' writes, or '-' for\n"
+    "standard input: a capture of one plane, as 'ioreg -a -l' writes it, or a map\n"
+    "from plane names to each plane's root entries. A capture is read in the plane\n"
+    "-p names, else in the one it shows it is of (IOPower when it holds\n"
+    "IOPowerConnection entries, IOPort when its root's children are ports), else\n"
+    "in IOService. Several captures of one machine are reported together:\n"
     "\n"
     "  ioreg -a -l > service.plist\n"
     "  ioreg -a -l -p IOPower > power.plist\n"
-    "  portprobe-replay service.plist -p IOPower power.plist\n"
+    "  portprobe-replay service.plist power.plist\n"
     "\n"
-    "Without a snapshot it reports the built-in sample registry.\n"
+    "The report walks the IOService and IOPower planes; the ports of the IOPort\n"
+    "plane and the power manager are for portprobe-explain. Without a snapshot\n"
+    "it reports the built-in sample registry.\n"
     "\n"
     "Options:\n"
-    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService or IOPower)\n"
+    "  -p PLANE SNAPSHOT  read SNAPSHOT as a capture of PLANE (IOService, IOPower\n"
+    "                     or IOPort)\n"
     "  -h, --help         show this help\n"
     "  --version          show the program's name and version\n";
 

@@ -16,12 +16,8 @@ struct ReplayOptions {
     std::vector<SnapshotArgument> snapshots; // none: the built-in sample
 };
 
-// The planes the report walks; a snapshot named for another plane is read
-// but not shown.
-extern const std::vector<std::string> replayPlanes;
-
-// Reads [SNAPSHOT] [-p PLANE SNAPSHOT]... (a snapshot may also follow -p
-// first), -h, --help and --version; "--" ends the options and "-" is standard
+// Reads [SNAPSHOT]... [-p PLANE SNAPSHOT]... in any order, -h, --help and
+// --version; "--" ends the options and "-" is standard
 // input, which can be read once.
 ReplayOptions parseReplayOptions(int argc, const char *const argv[]);
 

@@ -90,7 +90,23 @@ TEST(ExplainProgramTest, SaysOnStandardErrorWhatItShowsAndWhatItLeavesOut)
         "a Mac's, capture it there with 'ioreg -a -l > service.plist' and run "
         "'portprobe-explain service.plist'\n";
     const std::string sample = PORTPROBE_SAMPLE;
-    const std::string service = PORTPROBE_FIXTURES "/service.plist";
+    const std::string fixtures = PORTPROBE_FIXTURES;
+    const std::string service = fixtures + "/service.plist";
+    const std::string port = fixtures + "/port.plist";
+    const std::string power = fixtures + "/power.plist";
+    const std::string battery = fixtures + "/battery.plist";
+    const std::string noPowerManager =
+        "portprobe-explain: note: the snapshots hold no power manager (class AppleSmartBattery), "
+        "so what it knows of the charger is left out; capture it on the Mac with 'ioreg -a -r -n "
+        "AppleSmartBattery > battery.plist' and give battery.plist as well\n";
+    const std::string reportLimits =
+        "portprobe-explain: standard input: a report shows a dictionary or an array by its size "
+        "alone: what it holds (\"Metadata\" and array-valued \"VDOs\" among them) is not in the "
+        "report\n"
+        "portprobe-explain: standard input: a report shows the first 128 bytes of a data value: "
+        "the rest of a longer one is not in the report\n"
+        "portprobe-explain: standard input: a report shows a boolean as \"<type 21>\": whether "
+        "it is true or false is not in the report\n";
     const struct {
         std::string arguments;
         std::string err;
@@ -98,10 +114,21 @@ TEST(ExplainProgramTest, SaysOnStandardErrorWhatItShowsAndWhatItLeavesOut)
         {"", sampleNotice},
         {"'" + sample + "'", ""},
         {"- <'" + sample + "'", ""},
-        {"--report - <'" PORTPROBE_FIXTURES "/../golden/sample-report.txt'", ""},
-        {"-p IOPort '" + service + "' -p IOPower '" + service + "' -p IOPower '" + service + "'",
-         "portprobe-explain: warning: -p IOPower: portprobe-explain reads only the IOService "
-         "and IOPort planes; IOPower is not shown\n"},
+        // Notes on a report go where notes on snapshots go.
+        {"--report - <'" PORTPROBE_FIXTURES "/../golden/sample-report.txt'", reportLimits},
+        {"'" + port + "' '" + battery + "'", ""},
+        {"'" + port + "'", noPowerManager},
+        {"'" + service + "' -p IOPower '" + power + "' -p IOPower '" + power + "'",
+         "portprobe-explain: " + power +
+             ": the IOPower plane adds nothing to the explanation; portprobe-replay reports it\n" +
+             noPowerManager},
+        {"-p IOpower '" + service + "' '" + battery + "'",
+         "portprobe-explain: warning: -p IOpower: captures are read in the IOService, IOPort and "
+         "IOPower planes; IOpower is not shown\n"
+         "portprobe-explain: warning: " +
+             service +
+             ": read as the IOpower plane, as -p says, but it is a capture of the IOService plane "
+             "(it holds a port controller and no IOPowerConnection entry)\n"},
     };
     for (const auto &c : cases) {
         ProcessRun run = explainRun("--usb-ids '" + usbIds + "' " + c.arguments);
@@ -124,14 +151,53 @@ TEST(ExplainProgramTest, SaysOnStandardErrorWhatItShowsAndWhatItLeavesOut)
 
 TEST(ExplainProgramTest, ExplainsAReportFromStandardInputAsTheRegistryTellsIt)
 {
-    // The sample's report piped in tells the sample's story, with the notes
-    // on what a report cannot hold.
+    // The sample's report piped in tells the sample's story; the notes on
+    // what a report cannot hold are the JSON's, not the text's.
     std::string command = std::string("'") + PORTPROBE_BINARY + "' 2>/dev/null | '" +
                           PORTPROBE_EXPLAIN_BINARY + "' --usb-ids '" + usbIds + "' --report -";
-    std::string text = testing_support::commandOutput(command);
-    EXPECT_EQ(text.rfind("Note: ", 0), 0u) << text;
+    std::string text = testing_support::commandOutput(command + " 2>/dev/null");
+    EXPECT_EQ(text.find("Note: "), std::string::npos) << text;
     EXPECT_NE(text.find("Request for PDO 4 (Fixed 20.00 V 5.00 A)"), std::string::npos) << text;
     EXPECT_NE(text.find("\n  Port-USB-C@3 (AppleHPMInterfaceType10)"), std::string::npos);
+    std::string json = testing_support::commandOutput(command + " --json 2>/dev/null");
+    EXPECT_NE(json.find("\"standard input: a report shows the first 128 bytes of a data value: "),
+              std::string::npos)
+        << json;
+}
+
+TEST(ExplainProgramTest, ASnapshotGivenAsAReportIsToldToBeOne)
+{
+    const std::string fixtures = PORTPROBE_FIXTURES;
+    const std::string ioregText = scratchFile(
+        "ioreg", "Here is mine:\n+-o Root  <class IORegistryEntry, id 0x100000100, retain 20>\n");
+    const std::string binary = scratchFile("binary", std::string("bplist00\x01\x02", 10));
+    const std::string advice = ", not a portprobe report: drop --report to read it as one\n";
+    const struct {
+        std::string arguments;
+        std::string err;
+    } cases[] = {
+        {"--report '" + fixtures + "/port.plist'",
+         fixtures + "/port.plist: this looks like a registry snapshot (a property list)" + advice},
+        {"--report - <'" + fixtures + "/battery.plist'",
+         "standard input: this looks like a registry snapshot (a property list)" + advice},
+        {"--report '" + binary + "'",
+         binary + ": this looks like a registry snapshot (a property list)" + advice},
+        {"--report '" + ioregText + "'",
+         ioregText + ": this looks like a registry snapshot (ioreg text)" + advice},
+    };
+    for (const auto &c : cases) {
+        ProcessRun run = explainRun("--usb-ids '" + usbIds + "' " + c.arguments);
+        EXPECT_EQ(run.status, 2) << c.arguments;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err, "portprobe-explain: " + c.err) << c.arguments;
+    }
+    // The notes on snapshots are the JSON's too.
+    ProcessRun json = explainRun("--json --usb-ids '" + usbIds + "' '" + fixtures + "/port.plist'");
+    EXPECT_EQ(json.status, 0);
+    EXPECT_NE(json.out.find("\"note: the snapshots hold no power manager (class "
+                            "AppleSmartBattery)"),
+              std::string::npos)
+        << json.out;
 }
 
 TEST(ExplainProgramTest, CheckEndsWithStatus3AfterEverythingWhenAFindingIsAConcern)

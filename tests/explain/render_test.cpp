@@ -93,9 +93,9 @@ TEST(TextRenderTest, SaysWhatTheInputIsAndWhenThereIsNothing)
 {
     Explanation none;
     EXPECT_EQ(explain::explanationText(none), "No port found.\n");
+    // The notes on the input are said on standard error, not in the text.
     none.notes = {"containers show only their size"};
-    EXPECT_EQ(explain::explanationText(none),
-              "Note: containers show only their size\n\nNo port found.\n");
+    EXPECT_EQ(explain::explanationText(none), "No port found.\n");
 
     Explanation bare;
     bare.controllers.resize(2);

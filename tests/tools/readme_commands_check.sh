@@ -16,7 +16,9 @@ readme=$source_dir/README.md
 rm -rf "$scratch"
 mkdir -p "$scratch/work/build" "$scratch/home"
 ln -s "$build_dir" "$scratch/work/build/release"
-cp "$source_dir/tests/fixtures/service.plist" "$source_dir/tests/fixtures/power.plist" "$scratch/work/"
+for capture in service power port battery; do
+  cp "$source_dir/tests/fixtures/$capture.plist" "$scratch/work/"
+done
 failures=0
 ran=0
 

@@ -240,13 +240,9 @@ void appendStories(std::string &out, const Explanation &explanation)
 
 void writeExplanationText(const Explanation &explanation, const TextSink &sink)
 {
+    // The notes on the input as a whole are the program's to say, on
+    // standard error: the text is the explanation alone.
     std::string out;
-    for (const std::string &note : explanation.notes) {
-        appendLine(out, 0, "Note: " + note);
-    }
-    if (!explanation.notes.empty()) {
-        out += '\n';
-    }
     const bool stories = !explanation.ports.empty() || !explanation.powerManagers.empty();
     if (explanation.controllers.empty() && !stories) {
         appendLine(out, 0, "No port found.");

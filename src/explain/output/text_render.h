@@ -1,6 +1,7 @@
 // The plain-text story of an explanation: per controller and port, each
 // property under a heading that names its entry and key and shows the raw
 // 32-bit objects, its decoded lines below, and the port's notes at the end.
+// The explanation's own notes, on the input as a whole, are not part of it.
 #ifndef PORTPROBE_EXPLAIN_TEXT_RENDER_H
 #define PORTPROBE_EXPLAIN_TEXT_RENDER_H
 
