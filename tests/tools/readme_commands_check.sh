@@ -44,7 +44,7 @@ skip_reason() {
     echo "builds; tools/fresh-machine-check proves the marked build commands"
     ;;
   "ioreg "*) echo "runs on a Mac (the fixtures' captures stand in for its files)" ;;
-  "build/macos/"*) echo "needs the macOS build" ;;
+  "build/macos/"* | "lipo "*) echo "needs the macOS build" ;;
   "build/bench/"* | "bench/profile.sh"*) echo "needs the bench build" ;;
   "man "*) command -v man >/dev/null || echo "man is not installed" ;;
   esac
