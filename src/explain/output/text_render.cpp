@@ -243,6 +243,9 @@ void writeExplanationText(const Explanation &explanation, const TextSink &sink)
     // The notes on the input as a whole are the program's to say, on
     // standard error: the text is the explanation alone.
     std::string out;
+    if (const std::string machine = machineWords(explanation.machine); !machine.empty()) {
+        appendLine(out, 0, "Machine: " + machine);
+    }
     const bool stories = !explanation.ports.empty() || !explanation.powerManagers.empty();
     if (explanation.controllers.empty() && !stories) {
         appendLine(out, 0, "No port found.");
