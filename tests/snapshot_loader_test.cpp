@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <plist/plist.h>
@@ -411,7 +412,11 @@ TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
     ASSERT_FALSE(
         loader.add(plist(planes(key("IOPort", list(port)) + key("IOService", list(service))))));
     ASSERT_FALSE(loader.add(plist(node("Loose"))));
-    loader.commit();
+    // The ID the registry will make first, given by a later snapshot: the
+    // entry that held it is given another, and that one is said to be made.
+    const std::string firstMade = "8070450532247928832"; // 0x7000000000000000
+    ASSERT_FALSE(loader.add(plist(node("Given", key("IORegistryEntryID", integer(firstMade))))));
+    const std::unordered_set<std::uint64_t> madeIds = loader.commit();
     const standin::Registry &registry = standin::registry();
     standin::EntryId found = entryWithId(40);
     ASSERT_NE(found, 0U);
@@ -441,6 +446,10 @@ TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
     EXPECT_NE(made, 40U);
     EXPECT_NE(made, 30U);
     EXPECT_EQ(entryWithId(made), loose[0]);
+    // Only the IDs the registry made, the root's among them, are said to be.
+    const std::uint64_t rootId = registry.entry(standin::registry().root()).registryId;
+    EXPECT_EQ(madeIds, (std::unordered_set<std::uint64_t>{made, rootId}));
+    EXPECT_EQ(registry.entry(entryWithId(0x7000000000000000)).className, "Given");
 }
 
 TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)

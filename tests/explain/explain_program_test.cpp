@@ -209,6 +209,47 @@ TEST(ExplainProgramTest, ACaptureOfPartOfTheRegistryTellsWhatItHolds)
     }
 }
 
+// The stand-in makes an ID for an entry that a capture gives none; that
+// number is no entry's own, and is never shown as one.
+TEST(ExplainProgramTest, ARegistryIdIsShownOnlyWhenTheCaptureHoldsIt)
+{
+    auto capture = [](const std::string &managerId, const std::string &portId) {
+        return "<plist><array><dict><key>IOObjectClass</key><string>AppleSmartBattery</string>" +
+               managerId +
+               "<key>ExternalConnected</key><true/></dict><dict><key>IOObjectClass</key>"
+               "<string>AppleHPMInterfaceType10</string><key>PortTypeDescription</key>"
+               "<string>USB-C</string><key>Description</key><string>Port-USB-C@1</string>" +
+               portId + "</dict></array></plist>";
+    };
+    const std::string withId = scratchFile(
+        "with-id", capture("<key>IORegistryEntryID</key><integer>4294971113</integer>",
+                           "<key>IORegistryEntryID</key><integer>4294968798</integer>"));
+    const std::string withoutId = scratchFile("without-id", capture("", ""));
+    // A second file first makes the stand-in's numbers differ from a lone file's.
+    const std::string other = scratchFile("other", "<plist><dict><key>IOObjectClass</key>"
+                                                   "<string>Other</string></dict></plist>");
+    const std::string options = "--usb-ids '" + usbIds + "' ";
+    ProcessRun shown = explainRun(options + "'" + withId + "'");
+    EXPECT_NE(shown.out.find("Power manager AppleSmartBattery (registry ID 0x100000ee9)\n"),
+              std::string::npos)
+        << shown.out;
+    for (const std::string &files :
+         {"'" + withoutId + "'", "'" + other + "' '" + withoutId + "'"}) {
+        ProcessRun text = explainRun(options + files);
+        EXPECT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find("Power manager AppleSmartBattery\n"), std::string::npos)
+            << text.out;
+        EXPECT_EQ(text.out.find("registry ID"), std::string::npos) << text.out;
+        ProcessRun json = explainRun(options + "--json " + files);
+        EXPECT_EQ(json.status, 0) << json.err;
+        EXPECT_EQ(json.out.find("\"registry_id\": 8"), std::string::npos) << json.out;
+        EXPECT_NE(json.out.find("\"registry_id\": null"), std::string::npos) << json.out;
+    }
+    ProcessRun json = explainRun(options + "--json '" + withId + "'");
+    EXPECT_EQ(json.out.find("\"registry_id\": null"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"registry_id\": 4294971113"), std::string::npos) << json.out;
+}
+
 TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)
 {
     ProcessRun full = explainRun("--usb-ids '" + usbIds + "'", ">/dev/full");

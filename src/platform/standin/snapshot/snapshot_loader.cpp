@@ -513,10 +513,11 @@ std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
     return addBytes(contents, &contents, plane);
 }
 
-void SnapshotLoader::commit() const
+std::unordered_set<std::uint64_t> SnapshotLoader::commit() const
 {
     std::vector<standin::EntryId> ids;
     ids.reserve(entries_.size());
+    std::vector<standin::EntryId> withoutId;
     for (const Entry &entry : entries_) {
         standin::EntryId id = entry.isRoot ? standin::registry().root()
                                            : standin::addEntry(entry.className, entry.name);
@@ -527,6 +528,8 @@ void SnapshotLoader::commit() const
         // with that entry; this one keeps the ID the registry made for it.
         if (entry.registryId) {
             standin::registry().setRegistryId(id, *entry.registryId);
+        } else {
+            withoutId.push_back(id);
         }
         for (const auto &location : entry.locations) {
             standin::registry().setLocation(id, location.first, location.second);
@@ -536,6 +539,16 @@ void SnapshotLoader::commit() const
     for (const Link &link : links_) {
         standin::addChild(ids[link.parent], ids[link.child], link.plane);
     }
+    // Read once every ID is given: a given ID takes over one that the
+    // registry made, and the entry that held it gets another.
+    std::unordered_set<std::uint64_t> made;
+    for (standin::EntryId id : withoutId) {
+        const standin::Entry &entry = standin::registry().entry(id);
+        if (!entry.registryIdGiven) {
+            made.insert(entry.registryId);
+        }
+    }
+    return made;
 }
 
 std::string snapshotProblem(const std::string &file, const std::string &problem)

@@ -35,6 +35,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -53,8 +54,11 @@ public:
     // Reads the file and adds it; the message does not name the file.
     std::optional<std::string> addFile(const std::string &path, const std::string &plane = "");
 
-    // Adds every entry and link to the stand-in's registry.
-    void commit() const;
+    // Adds every entry and link to the stand-in's registry. Returns the IDs
+    // that the registry made for the entries the snapshots gave none (and
+    // for the root when none wrote it with its ID): numbers of the stand-in,
+    // not of the Mac, which a tool must not show as the entries' own.
+    std::unordered_set<std::uint64_t> commit() const;
 
     std::size_t entryCount() const { return entries_.size(); }
 
