@@ -88,6 +88,8 @@ private:
     std::optional<std::string> addBytes(std::string_view bytes, std::string *owner,
                                         const std::string &plane);
     void addText(std::string_view text, const std::string &plane);
+    void addPropertyListAfterText(std::string_view list, std::size_t firstLine,
+                                  const std::string &plane);
 
     std::vector<Entry> entries_;
     std::unordered_map<std::uint64_t, std::size_t> byId_;
