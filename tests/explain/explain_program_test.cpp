@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "explain/output/usb_ids.h"
 #include "support/golden_file.h"
@@ -206,6 +207,47 @@ TEST(ExplainProgramTest, ACaptureOfPartOfTheRegistryTellsWhatItHolds)
         ProcessRun run = explainRun(arguments);
         EXPECT_EQ(run.status, 0) << one.what << run.err;
         EXPECT_EQ(run.out.rfind(one.firstLine, 0), 0U) << one.what << "\n" << run.out;
+    }
+}
+
+// A paste of property lines without their entry line: what the entry is,
+// its keys say, and the explanation says what it took it for.
+TEST(ExplainProgramTest, EntriesOfUnknownClassAreTakenForWhatTheirKeysSay)
+{
+    const std::string taken = "Note: took an entry of unknown class (the capture does not hold "
+                              "its class) for ";
+    const struct {
+        const char *what;
+        std::string paste;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"the power manager, by its adapter",
+         "      \"AdapterDetails\" = {\"Watts\"=100,\"AdapterVoltage\"=20000,\"Current\"=5000}\n"
+         "      \"ExternalConnected\" = Yes\n",
+         {taken + "the power manager, by its \"AdapterDetails\"\n",
+          "\nPower manager\n  State:   external power connected\n"}},
+        {"a port, by its type",
+         "\"PortTypeDescription\" = \"USB-C\"\n\"PortNumber\" = 2\n\"ConnectionActive\" = Yes\n",
+         {taken + "a port, by its \"PortTypeDescription\"\n", "Port-USB-C@2 (USB-C): connected\n"}},
+        {"an entry below a port, by its description",
+         "\"Description\" = \"Port-USB-C@1/Power In/USB-PD\"\n\"PowerSourceName\" = \"USB-PD\"\n",
+         {taken +
+              "an entry below a port, by its \"Description\" \"Port-USB-C@1/Power In/USB-PD\"\n",
+          "Port-USB-C@1: state unknown, known only by the entries that name it\n"}},
+        {"nothing",
+         "\"Foo\" = 1\n",
+         {"Note: left out an entry of unknown class (the capture does not hold its class) with 1 "
+          "property: it carries none of the keys of the power manager, a port or an entry below "
+          "a port\n"}},
+    };
+    for (const auto &one : cases) {
+        const std::string path = scratchFile("unknown", one.paste);
+        ProcessRun run = explainRun("--usb-ids '" + usbIds + "' '" + path + "'");
+        EXPECT_EQ(run.status, 0) << one.what << run.err;
+        for (const std::string &shown : one.shown) {
+            EXPECT_NE(run.out.find(shown), std::string::npos) << one.what << "\n" << run.out;
+        }
+        EXPECT_EQ(run.out.find("registry ID"), std::string::npos) << one.what << "\n" << run.out;
     }
 }
 
