@@ -25,7 +25,12 @@
 // starts from the root finds every entry a snapshot holds.
 //
 // Text is read as the capture of one plane that `ioreg -a` would write for
-// it (see ioreg_text_reader.h); its problems name their line.
+// it (see ioreg_text_reader.h); its problems name their line. An XML list
+// cut short is read as far as it is whole (see xml_plist_cut.h), and any
+// other fault of one names its line and column; a binary list that cannot
+// be read names its byte. An entry whose "IOObjectClass" is the empty string
+// is an entry of unknown class, as pieces of captures hold (lines pasted
+// without their entry line, a list cut before an entry's class).
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 #define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 
