@@ -531,18 +531,19 @@ void SnapshotLoader::addPropertyListAfterText(std::string_view list, std::size_t
                                               const std::string &plane)
 {
     std::string cutNote;
-    PlistPtr root;
     try {
-        root = parse(list, firstLine, cutNote);
+        PlistPtr root = parse(list, firstLine, cutNote);
+        Reader(*this, true).readSnapshot(root.get(), plane);
     } catch (const Failure &failure) {
-        // A fault said of the list alone names no line of the input.
-        if (failure.message.compare(0, 20, "not a property list") == 0) {
-            fail(std::to_string(firstLine) + ": " + failure.message +
-                 " (the property list that begins at this line)");
+        // A problem said of the list alone is said of the line it begins at.
+        const std::string &message = failure.message;
+        std::size_t digits = message.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string::npos || message[digits] != ':') {
+            fail(std::to_string(firstLine) + ": " + message +
+                 " (in the property list that begins at this line)");
         }
         throw;
     }
-    Reader(*this, true).readSnapshot(root.get(), plane);
     notes_.push_back("read the property list that begins at line " + std::to_string(firstLine));
     if (!cutNote.empty()) {
         notes_.push_back(std::move(cutNote));
