@@ -70,6 +70,61 @@ std::string notesText(const std::vector<std::string> &notes)
     return text;
 }
 
+// The members of a one-line container's text ("{"k"=v,...}" or "(v,...)"),
+// split at its own commas: not inside quotes, data or a nested container.
+Lines membersOf(const std::string &container)
+{
+    Lines members;
+    std::string member;
+    int depth = 0;
+    bool quoted = false;
+    for (std::size_t at = 1; at + 1 < container.size(); ++at) {
+        char c = container[at];
+        quoted = c == '"' ? !quoted : quoted;
+        if (!quoted) {
+            depth += c == '{' || c == '(' || c == '<'   ? 1
+                     : c == '}' || c == ')' || c == '>' ? -1
+                                                        : 0;
+        }
+        if (c == ',' && depth == 0 && !quoted) {
+            members.push_back(member);
+            member.clear();
+        } else {
+            member += c;
+        }
+    }
+    if (!member.empty()) {
+        members.push_back(member);
+    }
+    return members;
+}
+
+// A value as a poster spreads it: each container opened on its line, one
+// member a line (with a comma after every member but the last when commas
+// is true), closed on a line of its own.
+std::string spread(const std::string &value, const std::string &indent, bool commas)
+{
+    if (value.size() < 3 || (value.front() != '{' && value.front() != '(')) {
+        return value;
+    }
+    const bool dictionary = value.front() == '{';
+    Lines members = membersOf(value);
+    std::string out(1, value.front());
+    out += "\n";
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        std::string member = members[i];
+        if (dictionary) {
+            std::size_t equals = member.find("\"=") + 1;
+            member = member.substr(0, equals) + " = " +
+                     spread(member.substr(equals + 1), indent + "  ", commas);
+        } else {
+            member = spread(member, indent + "  ", commas);
+        }
+        out += indent + "  " + member + (commas && i + 1 < members.size() ? "," : "") + "\n";
+    }
+    return out + indent + (dictionary ? "}" : ")");
+}
+
 class IoregPasteTest : public testing_support::StandinTest {
 protected:
     struct Loaded {
@@ -177,6 +232,33 @@ TEST_F(IoregPasteTest, TextCutAnywhereKeepsWhatCameWholeBeforeTheCut)
     for (const auto &one : cases) {
         SCOPED_TRACE(one.what);
         expectReadAsClosed(one.cut, one.closed, one.note);
+    }
+}
+
+TEST_F(IoregPasteTest, ValuesSpreadOverSeveralLinesReadAsOnOne)
+{
+    // The battery's containers pretty-printed, with commas and without.
+    const Lines &s = sample();
+    const std::size_t battery = lineWith(s, "+-o AppleSmartBattery  <class");
+    Loaded whole = load(joined(s));
+    for (bool commas : {true, false}) {
+        SCOPED_TRACE(commas);
+        Lines spreadLines = s;
+        std::size_t spreadCount = 0;
+        for (const char *key :
+             {"\"AdapterDetails\"", "\"AppleRawAdapterDetails\"", "\"PowerTelemetryData\""}) {
+            std::string &line = spreadLines[lineWith(s, key, battery)];
+            std::size_t value = line.find(" = ") + 3;
+            line = line.substr(0, value) +
+                   spread(line.substr(value), std::string(line.find('"'), ' '), commas);
+            ++spreadCount;
+        }
+        Loaded read = load(joined(spreadLines));
+        ASSERT_EQ(read.error, "");
+        EXPECT_EQ(read.registry, whole.registry);
+        EXPECT_EQ(read.notes, std::vector<std::string>({"read " + std::to_string(spreadCount) +
+                                                        " values written over several lines as "
+                                                        "written on one"}));
     }
 }
 
