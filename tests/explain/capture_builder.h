@@ -40,14 +40,20 @@ inline PropertyValue strings(std::vector<std::string> texts)
     return walk_builder::array(std::move(items));
 }
 
-inline PropertyValue fixedOption(std::int64_t millivolts, std::int64_t milliamps)
+// Captures hold "Max Power (mW)" mostly, not always: withPower false leaves it out.
+inline PropertyValue fixedOption(std::int64_t millivolts, std::int64_t milliamps,
+                                 bool withPower = true)
 {
     using walk_builder::number;
-    return walk_builder::dictionary(
+    PropertyValue option = walk_builder::dictionary(
         {{"Class", walk_builder::text("IOPortFeaturePowerSourceOptionFixed")},
          {"Voltage (mV)", number(millivolts)},
-         {"Max Current (mA)", number(milliamps)},
-         {"Max Power (mW)", number(millivolts * milliamps / 1000)}});
+         {"Max Current (mA)", number(milliamps)}});
+    if (withPower) {
+        option.members.push_back({"Max Power (mW)", number(millivolts * milliamps / 1000)});
+        option.count = static_cast<std::int64_t>(option.members.size());
+    }
+    return option;
 }
 
 // A power source; the winner gets " [*]" and its winning option.
@@ -84,12 +90,14 @@ inline std::uint32_t passiveCableVdo(unsigned speed, unsigned current, unsigned 
            speed;
 }
 
-inline CapturedEntry cablePlug(std::uint32_t idHeader, std::uint32_t cableVdo)
+// The product VDO's top half is the product ID (0x0b70 unless given).
+inline CapturedEntry cablePlug(std::uint32_t idHeader, std::uint32_t cableVdo,
+                               std::uint32_t productVdo = 0x0b700190)
 {
     return node(
         "IOPortTransportComponentCCUSBPDSOPp", "SOP'",
         {{"Metadata", walk_builder::dictionary(
-                          {{"VDOs", vdoArray({idHeader, 0x938, 0x0b700190, cableVdo})},
+                          {{"VDOs", vdoArray({idHeader, 0x938, productVdo, cableVdo})},
                            {"Product Type Description", walk_builder::text("Passive Cable")}})}});
 }
 

@@ -167,17 +167,23 @@ TEST(LooseEntries, BelongToThePortTheyName)
                                    {"ParentPortNumber", number(2)},
                                    {"Active", boolean(true, true)}});
     CapturedEntry nameless = node("IOPortTransportStateUSB2", "USB2", {{"Active", number(1)}});
+    CapturedEntry byTransportDescription = node(
+        "IOPortTransportStateUSB3", "USB3",
+        {{"TransportDescription", text("Port-USB-C@1/USB3")}, {"Active", boolean(true, true)}});
     PortCapture capture;
     capture.ports = {port("1", {}, {})};
-    capture.loose = {byDescription, byNumber, nameless};
+    capture.loose = {byDescription, byNumber, nameless, byTransportDescription};
     const Explanation explanation = explained(capture);
     ASSERT_EQ(explanation.ports.size(), 2u);
-    const explain::PortStory &first = explanation.ports[0].story;
+    // Ports by type: "MagSafe 3" before "USB-C".
+    const explain::PortStory &first = explanation.ports[1].story;
     ASSERT_TRUE(first.power && first.power->contract);
     EXPECT_EQ(first.power->contract->voltageMv, 9000);
     EXPECT_EQ(first.power->sources.at(0).entry,
               (std::vector<std::string>{"Port-USB-C@1", "Power In", "USB-PD"}));
-    const explain::PortStory &second = explanation.ports[1].story;
+    ASSERT_TRUE(first.data.usb);
+    EXPECT_EQ(first.data.usb->entry, (std::vector<std::string>{"Port-USB-C@1", "USB3"}));
+    const explain::PortStory &second = explanation.ports[0].story;
     EXPECT_EQ(second.name, "Port-MagSafe 3@2");
     EXPECT_TRUE(second.nameOnly);
     EXPECT_EQ(second.type, "MagSafe 3");
@@ -185,11 +191,96 @@ TEST(LooseEntries, BelongToThePortTheyName)
     EXPECT_EQ(second.data.usb->generation, "USB 2");
 }
 
+// A port not known to be idle shows its sources, and an option without
+// "Max Power (mW)" its watts all the same.
+TEST(PowerLine, ShownUnlessThePortIsIdle)
+{
+    struct Case {
+        Members properties;
+        std::string expected;
+    };
+    const std::string sources = "  Power:   no contract; TypeC offers 5 V 3 A (15 W)\n";
+    const std::vector<Case> cases = {
+        {{{"ConnectionActive", boolean(true, true)}},
+         "Port-USB-C@1 (USB-C): connected\n" + sources},
+        {{}, "Port-USB-C@1 (USB-C): state unknown\n" + sources},
+        {{{"ConnectionActive", boolean(true, false)}}, "Port-USB-C@1 (USB-C): idle\n"},
+    };
+    for (const Case &one : cases) {
+        PortCapture capture;
+        capture.ports = {port("1", one.properties,
+                              {node("IOPortFeaturePowerIn", "Power In", {},
+                                    {source("TypeC", {fixedOption(5000, 3000, false)})})})};
+        const Explanation explanation = explained(capture);
+        const std::string text = explain::explanationText(explanation);
+        EXPECT_EQ(text.substr(0, one.expected.size()), one.expected) << text;
+        const Json document = Json::parse(explain::explanationJson(explanation));
+        EXPECT_EQ(document["ports"][0]["power"]["sources"][0]["options"][0]["max_power_mw"], 15000);
+    }
+}
+
+TEST(UsbLink, TheRunningTransportAndItsDevices)
+{
+    const CapturedEntry keyFob =
+        node("IOUSBHostDevice", "Key Fob",
+             {{"idVendor", number(0x1050)}, {"UsbLinkSpeed", number(12000000)}});
+    const CapturedEntry disk = node("IOUSBHostDevice", "Disk", {{"idVendor", number(0x90c)}});
+    struct Case {
+        const char *what;
+        std::vector<CapturedEntry> transports;
+        std::string generation;
+        std::int64_t rateMbps;
+        std::size_t devices;
+    };
+    const std::vector<Case> cases = {
+        {"a device known by its link speed alone",
+         {node("IOPortTransportStateUSB2", "USB2", {}, {keyFob})},
+         "USB 2",
+         12,
+         1},
+        {"USB 3 listed before USB 2, both running",
+         {node("IOPortTransportStateUSB3", "USB3", {{"DataRateDescription", text("5 Gbps")}},
+               {disk}),
+          node("IOPortTransportStateUSB2", "USB2",
+               {{"DataRateDescription", text("480 Mbps (High Speed)")}})},
+         "USB 3",
+         5000,
+         1},
+    };
+    for (const Case &one : cases) {
+        PortCapture capture;
+        capture.ports = {port("1",
+                              {{"ConnectionActive", boolean(true, true)},
+                               {"TransportsActive", strings({"CC", "USB2", "USB3"})}},
+                              one.transports)};
+        const std::optional<explain::UsbLink> usb = explained(capture).ports.at(0).story.data.usb;
+        ASSERT_TRUE(usb) << one.what;
+        EXPECT_EQ(usb->generation, one.generation) << one.what;
+        EXPECT_EQ(usb->rateMbps, one.rateMbps) << one.what;
+        EXPECT_EQ(usb->devices.size(), one.devices) << one.what;
+    }
+}
+
+TEST(PartnerFacts, KnownByItsVdosAlone)
+{
+    CapturedEntry sop = partner();
+    sop.properties[1].value = dictionary(
+        {{"VDOs", vdoArray({0x4c402eb9, 0x1f5a, 0x11230110, 0x65000011})}}); // no IDs beside them
+    PortCapture capture;
+    capture.ports = {port("1", {{"ConnectionActive", boolean(true, true)}},
+                          {node("IOPortTransportStateCC", "CC", {}, {sop})})};
+    const std::optional<explain::PartnerFacts> found = explained(capture).ports.at(0).story.partner;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->vendorId, 0x2eb9u);
+    EXPECT_EQ(found->productId, 0x1123u);
+}
+
 TEST(PowerSources, TheWinnerByItsMarkOrItsOption)
 {
     const PropertyValue option = fixedOption(5000, 3000);
     CapturedEntry markedOnly = source("USB-PD", {option});
     markedOnly.name = "USB-PD [*]";
+    markedOnly.properties.erase(markedOnly.properties.begin()); // no "PowerSourceName"
     CapturedEntry optionOnly = source("USB-PD", {option}, &option);
     optionOnly.name = "FAKE-ENTRY-3"; // anonymised
     CapturedEntry emptyOption = source("USB-PD", {option}, &option);

@@ -167,7 +167,7 @@ TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
     for (auto &member : document.items()) {
         top.push_back(member.key());
     }
-    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "source", "ports",
+    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "source", "machine", "ports",
                                              "power_manager", "controllers", "notes"}));
     EXPECT_EQ(document["format"], "portprobe-explain");
     EXPECT_EQ(document["version"], 2);

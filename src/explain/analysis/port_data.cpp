@@ -124,6 +124,7 @@ PortData readPortData(const PortEntries &port)
                     textOf(memberOf(properties, "HPD_StateDescription"))) {
                 if (*hpd == "High" || *hpd == "Low") {
                     link.hpd = *hpd == "High";
+                    link.hpdFrom = {found.path, "HPD_StateDescription"};
                 }
             }
             link.lanes = integerOf(memberOf(properties, "LaneCount"));
@@ -142,8 +143,9 @@ PortData readPortData(const PortEntries &port)
             data.displayPort->pinAssignment = nullptr;
         }
         if (data.displayPort) {
-            if (!data.displayPort->hpd) {
+            if (!data.displayPort->hpd && asserted) {
                 data.displayPort->hpd = asserted;
+                data.displayPort->hpdFrom = {{port.story.name}, "HPDAsserted"};
             }
             if (pins != nullptr && pins->kind == PropertyValue::Kind::integer) {
                 data.displayPort->pinAssignment = pins->integer;

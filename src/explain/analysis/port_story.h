@@ -128,6 +128,7 @@ struct ThunderboltLink {
 // NOLINTNEXTLINE(bugprone-exception-escape)
 struct DisplayPortLink {
     std::optional<bool> hpd;
+    Evidence hpdFrom; // the transport's "HPD_StateDescription" or the port's "HPDAsserted"
     std::optional<std::int64_t> lanes;
     std::optional<std::int64_t> maxLanes;
     std::optional<std::string> linkRate;

@@ -154,7 +154,7 @@ void dataVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
                                                     : data.displayPort->entry;
         verdicts.push_back(verdict("display_detected_no_link", Severity::warning,
                                    "DisplayPort sees a display, but no link is trained (0 lanes)",
-                                   {{entry, "HPD_State"}, {entry, "LaneCount"}}));
+                                   {data.displayPort->hpdFrom, {entry, "LaneCount"}}));
     }
     if (holds(data.provisioned, "USB3") && !holds(data.active, "USB3") &&
         holds(data.active, "USB2")) {

@@ -43,6 +43,11 @@ struct PortCapture {
     // What each entry of unknown class was taken for, and why (see
     // unknown_entries.h); on a Mac there are none.
     std::vector<std::string> notes;
+    // What names the machine: the root's "OS Build Version" and
+    // "IOKitBuildVersion", and the platform entry's "model". Only those keys
+    // are read: the platform entry also holds the machine's serial number
+    // and UUID, which are never read.
+    std::vector<DictionaryMember> machine;
 };
 
 } // namespace explain

@@ -16,6 +16,9 @@ Json powerManagerDocument(const PowerManagerStory &manager);
 
 Json verdictsDocument(const std::vector<Verdict> &verdicts);
 
+// {"model", "os_build", "kernel"}, each null when unknown.
+Json machineDocument(const MachineFacts &machine);
+
 } // namespace explain
 
 #endif
