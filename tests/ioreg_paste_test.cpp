@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <plist/plist.h>
@@ -112,15 +113,20 @@ std::string spread(const std::string &value, const std::string &indent, bool com
     std::string out(1, value.front());
     out += "\n";
     for (std::size_t i = 0; i < members.size(); ++i) {
+        const std::string inner = indent + "  ";
         std::string member = members[i];
         if (dictionary) {
             std::size_t equals = member.find("\"=") + 1;
-            member = member.substr(0, equals) + " = " +
-                     spread(member.substr(equals + 1), indent + "  ", commas);
+            std::string key = member.substr(0, equals);
+            key += " = ";
+            key += spread(member.substr(equals + 1), inner, commas);
+            member = std::move(key);
         } else {
-            member = spread(member, indent + "  ", commas);
+            member = spread(member, inner, commas);
         }
-        out += indent + "  " + member + (commas && i + 1 < members.size() ? "," : "") + "\n";
+        out += inner;
+        out += member;
+        out += commas && i + 1 < members.size() ? ",\n" : "\n";
     }
     return out + indent + (dictionary ? "}" : ")");
 }

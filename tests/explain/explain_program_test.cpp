@@ -242,7 +242,9 @@ TEST(ExplainProgramTest, EntriesOfUnknownClassAreTakenForWhatTheirKeysSay)
     };
     for (const auto &one : cases) {
         const std::string path = scratchFile("unknown", one.paste);
-        ProcessRun run = explainRun("--usb-ids '" + usbIds + "' '" + path + "'");
+        std::string arguments = "--usb-ids '" + usbIds + "' '";
+        arguments += path + "'";
+        ProcessRun run = explainRun(arguments);
         EXPECT_EQ(run.status, 0) << one.what << run.err;
         for (const std::string &shown : one.shown) {
             EXPECT_NE(run.out.find(shown), std::string::npos) << one.what << "\n" << run.out;
@@ -275,14 +277,18 @@ TEST(ExplainProgramTest, ARegistryIdIsShownOnlyWhenTheCaptureHoldsIt)
     EXPECT_NE(shown.out.find("Power manager AppleSmartBattery (registry ID 0x100000ee9)\n"),
               std::string::npos)
         << shown.out;
-    for (const std::string &files :
-         {"'" + withoutId + "'", "'" + other + "' '" + withoutId + "'"}) {
+    const std::string lone = "'" + withoutId + "'";
+    std::string afterAnother = "'" + other + "' ";
+    afterAnother += lone;
+    for (const std::string &files : {lone, afterAnother}) {
         ProcessRun text = explainRun(options + files);
         EXPECT_EQ(text.status, 0) << text.err;
         EXPECT_NE(text.out.find("Power manager AppleSmartBattery\n"), std::string::npos)
             << text.out;
         EXPECT_EQ(text.out.find("registry ID"), std::string::npos) << text.out;
-        ProcessRun json = explainRun(options + "--json " + files);
+        std::string jsonArguments = options + "--json ";
+        jsonArguments += files;
+        ProcessRun json = explainRun(jsonArguments);
         EXPECT_EQ(json.status, 0) << json.err;
         EXPECT_EQ(json.out.find("\"registry_id\": 8"), std::string::npos) << json.out;
         EXPECT_NE(json.out.find("\"registry_id\": null"), std::string::npos) << json.out;
