@@ -349,6 +349,13 @@ TEST_F(IoregPasteTest, PastedPiecesOfThePowerManagerReadAsTheirShapesSay)
              "root [IORegistryEntry] Root\n  IOService: 0x1000002d7\n",
          {"read the property lines after 1 entry line without \"{\" (the first at line 1) as the "
           "properties of the entry above them"}},
+        {"the same, copied with the \"}\" but not the \"{\"",
+         entryLine + "\"AdapterDetails\" = " + adapter + "\n\"PowerTelemetryData\" = " + telemetry +
+             "\n}\n",
+         "0x1000002d7 [AppleSmartBattery] AppleSmartBattery\n" + dumped +
+             "root [IORegistryEntry] Root\n  IOService: 0x1000002d7\n",
+         {"read the property lines after 1 entry line without \"{\" (the first at line 1) as the "
+          "properties of the entry above them"}},
         {"a value pretty-printed over several lines, with and without commas",
          entryLine + "    {\n      \"AdapterDetails\" = " + adapter +
              "\n      \"PowerTelemetryData\" = {\n        \"SystemPowerIn\" = 14362,\n"

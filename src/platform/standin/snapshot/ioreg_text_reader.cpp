@@ -216,6 +216,12 @@ private:
         }
         std::size_t column = contentColumn(text);
         std::string_view content = text.substr(column);
+        if (content == "}" && top != nullptr && top->braceless && top->block == Block::none) {
+            // Its properties, copied without their "{", end here.
+            confirmCut();
+            top->block = Block::closed;
+            return;
+        }
         if (content == "}" && top == nullptr && headless_.line != 0) {
             // The end of the properties whose lines these were.
             confirmCut();
