@@ -3,10 +3,12 @@
 // from a pasted portprobe report. Bad usage or input gets one line on
 // standard error, nothing on standard output, and status 2.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "cli/input_file.h"
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
+#include "explain/input/capture_ids.h"
 #include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
 #include "explain/input/report_input.h"
@@ -64,9 +67,10 @@ void say(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
 // notes gets what reading the snapshots undid or left out, and how their
-// planes were read.
+// planes were read; madeIds the registry IDs that the stand-in made for
+// entries the snapshots gave none.
 bool prepareRegistry(const explain::ExplainOptions &options, std::string &problem,
-                     std::vector<std::string> &notes)
+                     std::vector<std::string> &notes, std::unordered_set<std::uint64_t> &madeIds)
 {
 #ifdef PORTPROBE_STANDIN
     snapshot::SnapshotLoader loader;
@@ -90,12 +94,13 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &proble
             return false;
         }
     } else {
-        loader.commit();
+        madeIds = loader.commit();
     }
 #else
     (void)options;
     (void)problem;
     (void)notes;
+    (void)madeIds;
 #endif
     return true;
 }
@@ -146,7 +151,8 @@ int explainInput(const explain::ExplainOptions &options)
     } else {
         std::string problem;
         std::vector<std::string> notes;
-        if (!prepareRegistry(options, problem, notes)) {
+        std::unordered_set<std::uint64_t> madeIds;
+        if (!prepareRegistry(options, problem, notes, madeIds)) {
             say(std::string(programName) + ": " + problem);
             return badInput;
         }
@@ -160,6 +166,7 @@ int explainInput(const explain::ExplainOptions &options)
         });
         noteWhatIsRead(options);
         capture = explain::readPortCapture(kIOMainPortDefault);
+        explain::forgetMadeRegistryIds(capture, madeIds);
         if (!options.snapshots.empty() && capture.powerManagers.empty()) {
             explanation.notes.emplace_back(missingPowerManager);
         }
