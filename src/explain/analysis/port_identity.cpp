@@ -192,6 +192,14 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
     cable.identity = nullptr;
     const FoundEntry *plug = firstOf(port, EntryRole::cablePlug);
     if (plug != nullptr) {
+        cable.plugEntry = plug->path;
+    } else if (const FoundEntry *cc = firstOf(port, EntryRole::cc)) {
+        cable.plugEntry = cc->path;
+        cable.plugEntry.emplace_back("SOP'");
+    } else {
+        cable.plugEntry = {port.story.name, "CC", "SOP'"};
+    }
+    if (plug != nullptr) {
         const CapturedEntry &entry = *plug->entry;
         const std::optional<std::vector<std::uint32_t>> vdos = vdosOf(entry);
         cable.vendorId = idOf(entry, "Vendor ID");

@@ -94,6 +94,9 @@ struct CableFacts {
     std::string lengthWords;        // "about 1 m"; empty when unknown
     StoryJson identity;             // the decoded cable identity, or null
     std::vector<std::string> entry; // SOP'; empty for a cable known by no entry
+    // SOP' as found, or where the port's CC transport would hold it: what
+    // "no e-marker was read" rests on.
+    std::vector<std::string> plugEntry;
 };
 
 struct UsbDevice {

@@ -52,9 +52,12 @@ void powerVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
     const Evidence option{contract.entry, "WinningPowerSourceOption"};
     const Evidence options{contract.entry, "PowerSourceOptions"};
     const bool eMarked = story.cable && story.cable->eMarked;
-    Evidence cableEvidence{story.cable && eMarked ? story.cable->entry
-                                                  : std::vector<std::string>{story.name},
-                           eMarked ? "Metadata" : "SOP'"};
+    // What the cable's rating rests on: its e-marker's "Metadata", or the
+    // SOP' entry whose "Metadata" holds none (absent when it never answered).
+    const Evidence cableEvidence{story.cable
+                                     ? (eMarked ? story.cable->entry : story.cable->plugEntry)
+                                     : std::vector<std::string>{story.name},
+                                 "Metadata"};
     bool cableLimits = false;
     if (contract.voltageMv && contract.currentMa && source != nullptr) {
         const std::optional<std::int64_t> offered = offeredAt(*source, *contract.voltageMv);
