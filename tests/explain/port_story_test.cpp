@@ -413,4 +413,24 @@ TEST(CaptureQuirks, WrongShapesAnywhereGiveUnknownsNotFailures)
     EXPECT_FALSE(explain::explanationJson(explanation).empty());
 }
 
+// A power that does not fit in 64 bits is unknown, never a wrapped number.
+TEST(CaptureQuirks, PowersTooLargeToMultiplyAreUnknown)
+{
+    const PropertyValue huge =
+        dictionary({{"Voltage (mV)", number(INT64_MAX)}, {"Max Current (mA)", number(2)}});
+    const PropertyValue menu = walk_builder::array({dictionary(
+        {{"Index", number(0)}, {"MaxVoltage", number(INT64_MAX)}, {"MaxCurrent", number(2)}})});
+    PortCapture capture;
+    capture.ports = {
+        port("1", {}, {node("IOPortFeaturePowerIn", "Power In", {}, {source("USB-PD", {huge})})})};
+    capture.powerManagers = {node("AppleSmartBattery", "AppleSmartBattery",
+                                  {{"AdapterDetails", dictionary({{"UsbHvcMenu", menu}})}})};
+    const Explanation explanation = explained(capture);
+    EXPECT_EQ(explanation.ports.at(0).story.power->sources.at(0).options.at(0).maxPowerMw,
+              std::nullopt);
+    const std::string words = explain::explanationText(explanation);
+    EXPECT_NE(words.find("its menu: 0: 9223372036854775.807 V 0.002 A\n"), std::string::npos)
+        << words;
+}
+
 } // namespace

@@ -104,4 +104,13 @@ bool holdsMembers(const PropertyValue *value)
            (!value->members.empty() || value->count > 0);
 }
 
+std::optional<std::int64_t> milliProduct(std::int64_t a, std::int64_t b)
+{
+    std::int64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product)) {
+        return std::nullopt;
+    }
+    return product / 1000;
+}
+
 } // namespace explain

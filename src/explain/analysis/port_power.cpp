@@ -39,7 +39,7 @@ std::optional<PowerOption> readOption(const PropertyValue &value)
     option.maxCurrentMa = integerOf(memberOf(value.members, "Max Current (mA)"));
     option.maxPowerMw = integerOf(memberOf(value.members, "Max Power (mW)"));
     if (!option.maxPowerMw && option.voltageMv && option.maxCurrentMa) {
-        option.maxPowerMw = *option.voltageMv * *option.maxCurrentMa / 1000;
+        option.maxPowerMw = milliProduct(*option.voltageMv, *option.maxCurrentMa);
     }
     return option;
 }

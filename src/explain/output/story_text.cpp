@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "explain/analysis/captured_values.h"
 #include "pd/field_table.h"
 
 namespace explain {
@@ -330,9 +331,11 @@ void appendPowerManager(std::string &out, const PowerManagerStory &manager)
                 }
                 text += (entry.voltageMv ? volts(*entry.voltageMv) : std::string("? V")) + " " +
                         (entry.maxCurrentMa ? amps(*entry.maxCurrentMa) : std::string("? A"));
-                if (entry.voltageMv && entry.maxCurrentMa) {
-                    text +=
-                        " (" + wattsOfMilli(*entry.voltageMv * *entry.maxCurrentMa / 1000) + ")";
+                if (std::optional<std::int64_t> power =
+                        entry.voltageMv && entry.maxCurrentMa
+                            ? milliProduct(*entry.voltageMv, *entry.maxCurrentMa)
+                            : std::nullopt) {
+                    text += " (" + wattsOfMilli(*power) + ")";
                 }
             }
         }
