@@ -148,7 +148,8 @@ TEST_F(ExplainSampleTest, TheDocumentHoldsOnlyTheNamesOfItsContract)
         "thunderbolt", "cable_speed", "displayport", "lanes", "max_lanes", "link_rate",
         "pin_assignment", "code", "severity", "text", "evidence", "adapter", "watts", "menu",
         "index", "menu_index", "description", "port_controllers", "pdos", "request", "live",
-        "input_power_mw", "external_connected", "charging", "tied_port", "tie_basis"};
+        "input_power_mw", "external_connected", "charging", "tied_port", "tie_basis",
+        "max_current_basis"};
     for (const std::string &name : names) {
         EXPECT_EQ(contract.count(name), 1u) << "\"" << name << "\" is not in the contract";
     }

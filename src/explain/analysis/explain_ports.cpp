@@ -78,6 +78,17 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
         story.partner = readPartner(found, validNames);
         story.cable = readCable(found, validNames);
         story.power = readPortPower(found);
+        if (story.cable && story.power && story.power->contract) {
+            boundCableByContract(*story.cable, *story.power->contract);
+        }
+        if (story.power) {
+            for (const std::string &source : story.power->staleWinners) {
+                explanation.notes.push_back(
+                    story.name + ": its Power In is inactive, so the \" [*]\" of " + source +
+                    " is a stale mark left from an earlier contract; no "
+                    "contract is live");
+            }
+        }
         story.data = readPortData(found);
         std::size_t pathLength = 1;
         const std::vector<PropertyExplanation> *properties = &account.ownProperties;

@@ -59,8 +59,14 @@ struct PowerContract {
 };
 
 struct PortPower {
+    // "Power In"'s "Active": false means no contract, whatever a source's
+    // mark or "WinningPowerSourceOption" says.
+    std::optional<bool> active;
     std::vector<PowerSource> sources;
     std::optional<PowerContract> contract;
+    // Sources whose " [*]" or winning option an inactive "Power In" makes
+    // stale: left from an earlier contract.
+    std::vector<std::string> staleWinners;
 };
 
 // nlohmann's destructor may allocate (it frees deep documents without
@@ -84,7 +90,10 @@ struct CableFacts {
     std::optional<std::string> type;     // "passive" or "active"
     std::optional<std::string> usbSpeed; // "usb2", ..., "usb4_gen4"
     std::optional<double> maxGbps;
+    // The e-marker's rating; without one, 3 A, or the contract's current
+    // when it is above 3 A (a lower bound: the charger read the e-marker).
     std::optional<std::int64_t> maxCurrentMa;
+    std::string maxCurrentBasis; // "e-marker", "contract" or "unmarked"
     std::optional<std::int64_t> maxVoltageMv;
     std::optional<std::int64_t> maxPowerW;
     bool eprClaimed = false;

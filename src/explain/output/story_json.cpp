@@ -42,6 +42,7 @@ Json powerDocument(const std::optional<PortPower> &power)
         sources.push_back(std::move(document));
     }
     Json document = Json::object();
+    document["active"] = orNull(power->active);
     document["sources"] = std::move(sources);
     if (power->contract) {
         const PowerContract &contract = *power->contract;
@@ -83,6 +84,8 @@ Json cableDocument(const std::optional<CableFacts> &cable)
     document["usb_speed"] = orNull(cable->usbSpeed);
     document["max_gbps"] = orNull(cable->maxGbps);
     document["max_current_ma"] = orNull(cable->maxCurrentMa);
+    document["max_current_basis"] =
+        cable->maxCurrentBasis.empty() ? Json(nullptr) : Json(cable->maxCurrentBasis);
     document["max_voltage_mv"] = orNull(cable->maxVoltageMv);
     document["max_power_w"] = orNull(cable->maxPowerW);
     document["epr_mode_capable"] = cable->eprClaimed;

@@ -63,7 +63,9 @@ std::string powerText(const PortPower &power)
         }
     }
     std::string text;
-    if (power.contract) {
+    if (power.active == false) {
+        text = "not powering the Mac: its Power In is inactive";
+    } else if (power.contract) {
         const PowerContract &contract = *power.contract;
         text = "powered by " + contract.source;
         if (contract.voltageMv && contract.currentMa) {
@@ -142,6 +144,11 @@ std::string cableText(const CableFacts &cable)
     std::string text;
     if (!cable.eMarked) {
         text = "no e-marker read; a cable without one carries at most 3 A at up to 20 V (60 W)";
+        if (cable.maxCurrentBasis == "contract" && cable.maxCurrentMa) {
+            text = "no e-marker read on this Mac, but the contract takes " +
+                   amps(*cable.maxCurrentMa) + ": the charger read one, and the cable carries at " +
+                   "least " + amps(*cable.maxCurrentMa);
+        }
         if (cable.type) {
             text = "the port says " +
                    std::string(*cable.type == "active" ? "an active" : "a passive") + " cable; " +
@@ -272,7 +279,9 @@ void appendPortStory(std::string &out, const PortStory &story)
     }
     std::string lines;
     const bool idle = story.connected == false;
-    if (story.power && !(idle && !story.power->contract)) {
+    // An idle port says nothing of power, unless a source still bears the
+    // mark of an earlier contract: then it says that none is live.
+    if (story.power && !(idle && !story.power->contract && story.power->staleWinners.empty())) {
         lines += labelled("Power", powerText(*story.power));
     }
     if (story.partner) {
