@@ -6,6 +6,7 @@
 #include "explain/analysis/port_facts.h"
 #include "explain/analysis/port_verdicts.h"
 #include "explain/analysis/power_manager.h"
+#include "explain/analysis/power_manager_ties.h"
 #include "explain/analysis/property_explainer.h"
 #include "report/property_keys.h"
 
@@ -128,7 +129,7 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
         }
     }
     for (const CapturedEntry &entry : capture.powerManagers) {
-        PowerManagerStory manager = readPowerManager(entry);
+        PowerManagerStory manager = readPowerManager(entry, validNames);
         tiePowerManager(manager, explanation.ports);
         explanation.powerManagers.push_back(std::move(manager));
     }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "explain/output/power_manager_json.h"
 #include "explain/output/story_json.h"
 
 namespace explain {

@@ -194,49 +194,4 @@ Json portStoryDocument(const PortStory &story)
     return document;
 }
 
-Json powerManagerDocument(const PowerManagerStory &manager)
-{
-    Json document = Json::object();
-    document["entry"] = manager.name;
-    document["registry_id"] = orNull(manager.registryId);
-    if (manager.adapter) {
-        const AdapterFacts &adapter = *manager.adapter;
-        Json details = Json::object();
-        details["watts"] = orNull(adapter.watts);
-        details["voltage_mv"] = orNull(adapter.voltageMv);
-        details["current_ma"] = orNull(adapter.currentMa);
-        Json menu = Json::array();
-        for (const AdapterMenuEntry &entry : adapter.menu) {
-            menu.push_back(Json{{"index", orNull(entry.index)},
-                                {"voltage_mv", orNull(entry.voltageMv)},
-                                {"max_current_ma", orNull(entry.maxCurrentMa)}});
-        }
-        details["menu"] = std::move(menu);
-        details["menu_index"] = orNull(adapter.menuIndex);
-        details["description"] = orNull(adapter.description);
-        document["adapter"] = std::move(details);
-    } else {
-        document["adapter"] = nullptr;
-    }
-    Json controllers = Json::array();
-    for (const PortControllerFacts &controller : manager.portControllers) {
-        Json one = Json::object();
-        one["index"] = controller.index;
-        one["pdos"] = controller.pdosJson;
-        one["request"] = controller.requestJson;
-        one["max_power_mw"] = orNull(controller.maxPowerMw);
-        one["live"] = controller.live;
-        controllers.push_back(std::move(one));
-    }
-    document["port_controllers"] = std::move(controllers);
-    document["input_power_mw"] = orNull(manager.inputPowerMw);
-    document["external_connected"] = orNull(manager.externalConnected);
-    document["charging"] = orNull(manager.charging);
-    document["tied_port"] = manager.tiedPort.empty() ? Json(nullptr) : Json(manager.tiedPort);
-    document["tie_basis"] = manager.tieBasis.empty() ? Json(nullptr) : Json(manager.tieBasis);
-    document["verdicts"] = verdictsDocument(manager.verdicts);
-    document["notes"] = manager.notes;
-    return document;
-}
-
 } // namespace explain

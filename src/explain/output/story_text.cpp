@@ -3,24 +3,11 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "explain/analysis/captured_values.h"
 #include "pd/field_table.h"
 
 namespace explain {
 
 namespace {
-
-// Labels end in one column: "  Partner: ...", "  Power:   ...".
-std::string labelled(const char *label, const std::string &text)
-{
-    std::string line = "  ";
-    line += label;
-    line += ':';
-    while (line.size() < 11) {
-        line += ' ';
-    }
-    return line + text + "\n";
-}
 
 std::string volts(std::int64_t millivolts) { return pd::trimmedDecimals(millivolts) + " V"; }
 std::string amps(std::int64_t milliamps) { return pd::trimmedDecimals(milliamps) + " A"; }
@@ -253,6 +240,17 @@ const char *verdictLabel(Severity severity)
 
 } // namespace
 
+std::string labelled(const char *label, const std::string &text)
+{
+    std::string line = "  ";
+    line += label;
+    line += ':';
+    while (line.size() < 11) {
+        line += ' ';
+    }
+    return line + text + "\n";
+}
+
 std::string verdictLine(const Verdict &verdict)
 {
     return labelled(verdictLabel(verdict.severity), verdict.text + " [" + verdict.code + "]");
@@ -300,89 +298,6 @@ void appendPortStory(std::string &out, const PortStory &story)
         lines += verdictLine(verdict);
     }
     out += heading + ": " + state + "\n" + lines;
-}
-
-void appendPowerManager(std::string &out, const PowerManagerStory &manager)
-{
-    std::string heading = "Power manager " + manager.name;
-    if (manager.registryId) {
-        char id[32];
-        std::snprintf(id, sizeof id, "0x%" PRIx64, *manager.registryId);
-        heading += std::string(" (registry ID ") + id + ")";
-    }
-    out += heading + "\n";
-    if (manager.externalConnected || manager.charging) {
-        std::string state = manager.externalConnected == true    ? "external power connected"
-                            : manager.externalConnected == false ? "no external power"
-                                                                 : "external power unknown";
-        if (manager.charging) {
-            state += *manager.charging ? ", charging" : ", not charging";
-        }
-        out += labelled("State", state);
-    }
-    if (manager.adapter) {
-        const AdapterFacts &adapter = *manager.adapter;
-        std::string text =
-            adapter.watts ? std::to_string(*adapter.watts) + " W adapter" : "adapter";
-        if (adapter.description) {
-            text += " (" + *adapter.description + ")";
-        }
-        if (adapter.voltageMv && adapter.currentMa) {
-            text += " at " + pd::twoDecimals(*adapter.voltageMv) + " V " +
-                    pd::twoDecimals(*adapter.currentMa) + " A";
-        }
-        if (!adapter.menu.empty()) {
-            text += "; its menu:";
-            for (const AdapterMenuEntry &entry : adapter.menu) {
-                text += (&entry == &adapter.menu.front() ? " " : ", ");
-                if (entry.index) {
-                    text += std::to_string(*entry.index) + ": ";
-                }
-                text += (entry.voltageMv ? volts(*entry.voltageMv) : std::string("? V")) + " " +
-                        (entry.maxCurrentMa ? amps(*entry.maxCurrentMa) : std::string("? A"));
-                if (std::optional<std::int64_t> power =
-                        entry.voltageMv && entry.maxCurrentMa
-                            ? milliProduct(*entry.voltageMv, *entry.maxCurrentMa)
-                            : std::nullopt) {
-                    text += " (" + wattsOfMilli(*power) + ")";
-                }
-            }
-        }
-        if (adapter.menuIndex) {
-            text += "; entry " + std::to_string(*adapter.menuIndex) + " in use";
-        }
-        out += labelled("Adapter", text);
-    }
-    for (const PortControllerFacts &controller : manager.portControllers) {
-        std::string text = "port controller " + std::to_string(controller.index) + ": ";
-        if (controller.live) {
-            text += "live contract";
-            text += " (" + wattsOfMilli(controller.maxPowerMw.value_or(0)) + " at most)";
-        } else if (!controller.pdos.empty()) {
-            text += "no live contract; the PDOs are left from an earlier charger";
-        } else {
-            text += "no contract";
-        }
-        out += labelled("Charger", text);
-        for (const std::string &line : controller.pdoLines) {
-            out += "             " + line + "\n";
-        }
-        if (!controller.requestLine.empty()) {
-            out += "             " + controller.requestLine + "\n";
-        }
-    }
-    if (manager.inputPowerMw) {
-        out += labelled("Input", wattsOfMilli(*manager.inputPowerMw) + " measured");
-    }
-    if (!manager.tiedPort.empty()) {
-        out += labelled("Port", "compared with " + manager.tiedPort + ", " + manager.tieBasis);
-    }
-    for (const Verdict &verdict : manager.verdicts) {
-        out += verdictLine(verdict);
-    }
-    for (const std::string &note : manager.notes) {
-        out += labelled("Read", note);
-    }
 }
 
 } // namespace explain

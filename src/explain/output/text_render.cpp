@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "explain/output/power_manager_text.h"
 #include "explain/output/story_text.h"
 
 namespace explain {
