@@ -27,6 +27,17 @@ Explanation explained(const PortCapture &capture)
     return explanation;
 }
 
+// The text after its first answer, the "Charging:" line and the blank line
+// after it.
+std::string afterTheAnswer(const std::string &text)
+{
+    if (text.compare(0, 10, "Charging: ") != 0) {
+        return text;
+    }
+    const std::size_t end = text.find("\n\n");
+    return end == std::string::npos ? std::string() : text.substr(end + 2);
+}
+
 // The port of the example: a 100 W charger through a dock, an
 // e-marked 5 A USB4 cable, a hub at 5 Gbps and a display on 2 lanes.
 CapturedEntry examplePort()
@@ -71,6 +82,9 @@ TEST(PortStory, TellsAConnectedPortInAFewLinesAndAnIdleOneInOne)
                                       {{"ConnectionActive", boolean(true, false)}})})})};
     const std::string text = explain::explanationText(explained(capture));
     EXPECT_EQ(text.substr(0, text.find("\nProperties of Port-USB-C@1\n  CC/SOP Metadata: ")),
+              "Charging: a 100 W contract on Port-USB-C@1; what the Mac draws is not in the "
+              "capture (no power manager captured)\n"
+              "\n"
               "Port-USB-C@1 (USB-C): connected\n"
               "  Power:   powered by USB-PD at 20.00 V 5.00 A (100 W); the charger offers 5 V 3 A "
               "(15 W), "
@@ -211,7 +225,7 @@ TEST(PowerLine, ShownUnlessThePortIsIdle)
                               {node("IOPortFeaturePowerIn", "Power In", {},
                                     {source("TypeC", {fixedOption(5000, 3000, false)})})})};
         const Explanation explanation = explained(capture);
-        const std::string text = explain::explanationText(explanation);
+        const std::string text = afterTheAnswer(explain::explanationText(explanation));
         EXPECT_EQ(text.substr(0, one.expected.size()), one.expected) << text;
         const Json document = Json::parse(explain::explanationJson(explanation));
         EXPECT_EQ(document["ports"][0]["power"]["sources"][0]["options"][0]["max_power_mw"], 15000);
@@ -488,6 +502,8 @@ TEST(PowerIn, AMagSafePortWithNothingOnItIsNotCalledPowered)
     const std::string words = explain::explanationText(explanation);
     EXPECT_EQ(words, "Note: Port-MagSafe 3@1: its Power In is inactive, so the \" [*]\" of "
                      "USB-PD is a stale mark left from an earlier contract; no contract is live\n"
+                     "\n"
+                     "Charging: no port takes power: every Power In is inactive\n"
                      "\n"
                      "Port-MagSafe 3@1 (MagSafe 3): idle\n"
                      "  Power:   not powering the Mac: its Power In is inactive; USB-PD offers "

@@ -303,6 +303,9 @@ TEST(PowerManager, ItsBlockInText)
     explain::explainPorts(capture, {}, explanation);
     const std::string text = explain::explanationText(explanation);
     EXPECT_EQ(text.substr(0, text.find("  Charger:")),
+              "Charging: a 60 W contract (port controller 0); what the Mac draws is not in the "
+              "capture\n"
+              "\n"
               "Power manager AppleSmartBattery (registry ID 0x100000a2b)\n"
               "  State:   external power connected, charging\n"
               "  Adapter: 60 W adapter, in use, at 20.00 V 3.00 A; its menu: 0: 5 V 3 A (15 W), "

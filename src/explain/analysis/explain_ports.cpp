@@ -2,6 +2,7 @@
 // power manager's view, with the verdicts drawn from them.
 #include <unordered_map>
 
+#include "explain/analysis/charging_summary.h"
 #include "explain/analysis/explanation.h"
 #include "explain/analysis/port_facts.h"
 #include "explain/analysis/port_verdicts.h"
@@ -138,6 +139,9 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
             std::to_string(explanation.powerManagers.size()) +
             " power managers were found; the JSON document shows the first");
     }
+    explanation.charging = summarizeCharging(
+        explanation.ports,
+        explanation.powerManagers.empty() ? nullptr : &explanation.powerManagers.front());
 }
 
 const std::vector<PropertyExplanation> &propertiesOf(const Explanation &explanation,

@@ -134,6 +134,9 @@ struct Explanation {
     std::vector<ControllerExplanation> controllers;
     std::vector<PortAccount> ports;
     std::vector<PowerManagerStory> powerManagers;
+    // The answer first: what the Mac draws and what limits it; null when
+    // the input holds nothing of power (a report, a walk alone).
+    std::optional<ChargingSummary> charging;
     std::vector<std::string> notes; // the walk's own notes, passed on
 };
 

@@ -297,6 +297,27 @@ struct PowerManagerStory {
     std::string tieBasis;
 };
 
+// What limits what the Mac draws, as far as the capture shows.
+enum class ChargingLimit {
+    unknown,
+    batteryNearlyFull,
+    macAsksLess,
+    charger,
+    cable,
+    notCharging,
+    noPower
+};
+// "battery_nearly_full", ..., "no_power"; null for unknown.
+const char *chargingLimitName(ChargingLimit limit);
+
+// The answer first: what the Mac draws now, out of what, and what limits it.
+struct ChargingSummary {
+    std::optional<std::int64_t> drawingMw;
+    std::optional<std::int64_t> contractMw;
+    ChargingLimit limitedBy = ChargingLimit::unknown;
+    std::string text;
+};
+
 } // namespace explain
 
 #endif

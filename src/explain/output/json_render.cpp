@@ -426,6 +426,7 @@ Json explanationDocument(const Explanation &explanation)
     document["format"] = "portprobe-explain";
     document["version"] = documentVersion;
     document["source"] = explanation.source;
+    document["charging_summary"] = chargingSummaryDocument(explanation.charging);
     document["ports"] = std::move(ports);
     document["power_manager"] = powerManagerMember(explanation);
     document["controllers"] = std::move(controllers);
@@ -441,6 +442,7 @@ void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
     appendMember(out, "format", "portprobe-explain", false);
     appendMember(out, "version", documentVersion, false);
     appendMember(out, "source", explanation.source, false);
+    appendMember(out, "charging_summary", chargingSummaryDocument(explanation.charging), false);
     appendArrayMember(
         out, "ports", explanation.ports,
         [&explanation](std::string &text, const PortAccount &port) {

@@ -125,4 +125,18 @@ Json powerManagerDocument(const PowerManagerStory &manager)
     return document;
 }
 
+Json chargingSummaryDocument(const std::optional<ChargingSummary> &summary)
+{
+    if (!summary) {
+        return nullptr;
+    }
+    Json document = Json::object();
+    document["drawing_mw"] = orNull(summary->drawingMw);
+    document["contract_mw"] = orNull(summary->contractMw);
+    const char *limit = chargingLimitName(summary->limitedBy);
+    document["limited_by"] = limit != nullptr ? Json(limit) : Json(nullptr);
+    document["text"] = summary->text;
+    return document;
+}
+
 } // namespace explain

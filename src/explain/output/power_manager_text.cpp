@@ -259,6 +259,11 @@ std::string inputText(const PowerManagerStory &manager)
 
 } // namespace
 
+std::string chargingLine(const ChargingSummary &summary)
+{
+    return "Charging: " + summary.text + "\n";
+}
+
 void appendPowerManager(std::string &out, const PowerManagerStory &manager)
 {
     std::string heading = "Power manager " + manager.name;

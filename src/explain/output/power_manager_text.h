@@ -1,4 +1,5 @@
-// The power manager's view in plain words.
+// The power manager's view in plain words, and the one "Charging:" line
+// that answers first what the Mac draws and what limits it.
 #ifndef PORTPROBE_EXPLAIN_POWER_MANAGER_TEXT_H
 #define PORTPROBE_EXPLAIN_POWER_MANAGER_TEXT_H
 
@@ -7,6 +8,9 @@
 #include "explain/analysis/explanation.h"
 
 namespace explain {
+
+// "Charging: TEXT"
+std::string chargingLine(const ChargingSummary &summary);
 
 // Its state, adapters, partners, the power it supplies, each port
 // controller's PDOs and request, the measured input, the port it is
