@@ -149,6 +149,8 @@ TEST_F(ExplainSampleTest, TheDocumentHoldsOnlyTheNamesOfItsContract)
         "pin_assignment", "code", "severity", "text", "evidence", "adapter", "watts", "menu",
         "index", "menu_index", "description", "port_controllers", "pdos", "request", "live",
         "input_power_mw", "external_connected", "charging", "tied_port", "tie_basis",
+        // the machine
+        "machine", "os_build", "kernel",
         // the charging answer, every adapter, partners, outputs, the battery
         "charging_summary", "drawing_mw", "contract_mw", "limited_by", "adapters", "in_use",
         "menu_entry", "beyond_menu", "model", "firmware", "power_tier", "partners", "power_role",

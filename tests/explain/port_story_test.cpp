@@ -189,14 +189,15 @@ TEST(LooseEntries, BelongToThePortTheyName)
     capture.loose = {byDescription, byNumber, nameless, byTransportDescription};
     const Explanation explanation = explained(capture);
     ASSERT_EQ(explanation.ports.size(), 2u);
-    const explain::PortStory &first = explanation.ports[0].story;
+    // Ports by type: "MagSafe 3" before "USB-C".
+    const explain::PortStory &first = explanation.ports[1].story;
     ASSERT_TRUE(first.power && first.power->contract);
     EXPECT_EQ(first.power->contract->voltageMv, 9000);
     EXPECT_EQ(first.power->sources.at(0).entry,
               (std::vector<std::string>{"Port-USB-C@1", "Power In", "USB-PD"}));
     ASSERT_TRUE(first.data.usb);
     EXPECT_EQ(first.data.usb->entry, (std::vector<std::string>{"Port-USB-C@1", "USB3"}));
-    const explain::PortStory &second = explanation.ports[1].story;
+    const explain::PortStory &second = explanation.ports[0].story;
     EXPECT_EQ(second.name, "Port-MagSafe 3@2");
     EXPECT_TRUE(second.nameOnly);
     EXPECT_EQ(second.type, "MagSafe 3");

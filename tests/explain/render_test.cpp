@@ -169,8 +169,9 @@ TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
     for (auto &member : document.items()) {
         top.push_back(member.key());
     }
-    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "source", "charging_summary",
-                                             "ports", "power_manager", "controllers", "notes"}));
+    EXPECT_EQ(
+        top, (std::vector<std::string>{"format", "version", "source", "machine", "charging_summary",
+                                       "ports", "power_manager", "controllers", "notes"}));
     EXPECT_EQ(document["format"], "portprobe-explain");
     EXPECT_EQ(document["version"], 2);
     EXPECT_EQ(document["source"], "registry");

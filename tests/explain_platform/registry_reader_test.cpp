@@ -220,6 +220,24 @@ TEST_F(RegistryReaderTest, EveryProbedKeyIsReadAndNoOther)
     }
 }
 
+// "DataRole" 2 and "DataRoleDescription" "Host": a number's words, when
+// the registry gives them beside it as text.
+TEST_F(RegistryReaderTest, ANumbersDescriptionIsReadBesideIt)
+{
+    standin::EntryId service = entry(controller);
+    standin::setProperty(service, "DataRole", makeInteger(2));
+    standin::setProperty(service, "DataRoleDescription", makeString("Host"));
+    standin::setProperty(service, "PowerRole", makeString("Sink"));
+    standin::setProperty(service, "PowerRoleDescription", makeString("not a number's"));
+    standin::setProperty(service, "SpecRevision", makeInteger(3));
+    standin::setProperty(service, "SpecRevisionDescription", makeInteger(3));
+    explain::RegistryWalk walk = read();
+    ASSERT_EQ(walk.entries.size(), 1U);
+    EXPECT_EQ(walk.entries[0].descriptions,
+              (std::vector<std::pair<std::string, std::string>>{{"DataRole", "Host"}}));
+    EXPECT_EQ(walk.entries[0].properties.size(), 3U);
+}
+
 TEST_F(RegistryReaderTest, TheWalkStopsAtDepthEight)
 {
     standin::EntryId above = entry(controller);

@@ -78,6 +78,10 @@ std::string captureText(const explain::PortCapture &capture)
             appendEntry(out, entry, "  ");
         }
     }
+    for (const explain::DictionaryMember &member : capture.machine) {
+        out += "machine: " + member.key + ": ";
+        appendValue(out, member.value, "  ");
+    }
     return out;
 }
 

@@ -216,12 +216,50 @@ TEST(PlainValues, AsThemselvesOrAsTheReportShowsThem)
     other.typeId = 42;
     EXPECT_EQ(explained("PDMessageLog", other).decoded, "<type 42>");
 
+    explain::WalkedEntry described =
+        entry({"AppleHPMARMSPMI"}, "IOPortTransportStateUSB3", {{"DataRole", number(2)}});
+    described.descriptions = {{"DataRole", "Host"}};
+    explain::RegistryWalk walk;
+    walk.entries.push_back(described);
+    const PropertyExplanation dataRole =
+        explain::explainWalk(walk, someVendors()).controllers.at(0).properties.at(0);
+    EXPECT_EQ(dataRole.lines, std::vector<std::string>{"2 (0x2), Host"});
+    EXPECT_EQ(dataRole.decoded, 2);
+    EXPECT_EQ(dataRole.description, "Host");
+
     std::vector<std::uint8_t> trace(256, 0xab);
     const PropertyExplanation long_ = explained("TraceBuffer", bytes(trace));
     const std::string text = long_.decoded.get<std::string>();
     EXPECT_EQ(text.rfind("<data 256 bytes> ab ab ", 0), 0U);
     EXPECT_EQ(text.size(), std::string("<data 256 bytes> ").size() + std::size_t{128} * 3 +
                                std::string("... (256 total)").size());
+}
+
+// In words, data of more than sixteen bytes runs sixteen bytes a line, as
+// the report dumps it; the JSON keeps the report's one line.
+TEST(PlainValues, DataBeyondSixteenBytesIsShownSixteenALine)
+{
+    struct Case {
+        std::size_t length;
+        std::vector<std::string> lines;
+    };
+    const std::string sixteen = "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f";
+    const std::vector<Case> cases = {
+        {16, {"<data 16 bytes> " + sixteen + " "}},
+        {17, {"<data 17 bytes>", sixteen, "00"}},
+        {200,
+         {"<data 200 bytes>", sixteen, sixteen, sixteen, sixteen, sixteen, sixteen, sixteen,
+          sixteen + " ... (200 total)"}},
+    };
+    for (const Case &one : cases) {
+        std::vector<std::uint8_t> contents(one.length);
+        for (std::size_t i = 0; i < contents.size(); ++i) {
+            contents[i] = static_cast<std::uint8_t>(i % 16);
+        }
+        const PropertyExplanation shown = explained("TraceBuffer", bytes(contents));
+        EXPECT_EQ(shown.lines, one.lines) << one.length;
+        EXPECT_EQ(shown.decoded.get<std::string>().find('\n'), std::string::npos) << one.length;
+    }
 }
 
 TEST(ReportLimits, WhatAReportCannotHoldIsSaid)

@@ -1,7 +1,12 @@
 // Each port's story, joined with the walk's port of the same name, and the
 // power manager's view, with the verdicts drawn from them.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <tuple>
 #include <unordered_map>
 
+#include "explain/analysis/captured_values.h"
 #include "explain/analysis/charging_summary.h"
 #include "explain/analysis/explanation.h"
 #include "explain/analysis/port_facts.h"
@@ -35,6 +40,15 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
                 }
             }
         }
+        for (const auto &[key, value] : walked.properties) {
+            const std::optional<std::string> words =
+                value.kind == PropertyValue::Kind::integer
+                    ? textOf(memberOf(entry.properties, key + "Description"))
+                    : std::nullopt;
+            if (words && !words->empty()) {
+                walked.descriptions.emplace_back(key, *words);
+            }
+        }
         walk.entries.push_back(std::move(walked));
     };
     if (port.port != nullptr) {
@@ -54,6 +68,47 @@ std::vector<PropertyExplanation> capturedProperties(const PortEntries &port,
         explainEntry(entry, facts, vendors, properties, views);
     }
     return properties;
+}
+
+// What ports are ordered by: the type, then the number, that the port gives
+// or, without them, that its name "Port-TYPE@NUMBER" shows; a port with
+// neither comes last, by its name.
+struct PortOrder {
+    bool typeless = true;
+    std::string type;
+    std::int64_t number = INT64_MAX;
+    const std::string *name = nullptr;
+    bool operator<(const PortOrder &other) const
+    {
+        return std::tie(typeless, type, number, *name) <
+               std::tie(other.typeless, other.type, other.number, *other.name);
+    }
+};
+
+PortOrder portOrder(const PortStory &story)
+{
+    PortOrder order;
+    order.name = &story.name;
+    const std::string prefix = "Port-";
+    const std::size_t at = story.name.rfind('@');
+    const bool named = story.name.compare(0, prefix.size(), prefix) == 0 &&
+                       at != std::string::npos && at > prefix.size();
+    if (story.type) {
+        order.type = *story.type;
+    } else if (named) {
+        order.type = story.name.substr(prefix.size(), at - prefix.size());
+    }
+    order.typeless = order.type.empty();
+    if (story.number) {
+        order.number = *story.number;
+    } else if (named) {
+        const std::string digits = story.name.substr(at + 1);
+        if (!digits.empty() && digits.size() < 10 &&
+            digits.find_first_not_of("0123456789") == std::string::npos) {
+            order.number = std::strtoll(digits.c_str(), nullptr, 10);
+        }
+    }
+    return order;
 }
 
 } // namespace
@@ -129,6 +184,11 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
             explanation.ports.push_back(std::move(account));
         }
     }
+    std::stable_sort(explanation.ports.begin(), explanation.ports.end(),
+                     [](const PortAccount &a, const PortAccount &b) {
+                         return portOrder(a.story) < portOrder(b.story);
+                     });
+    explanation.machine = readMachineFacts(capture.machine);
     for (const CapturedEntry &entry : capture.powerManagers) {
         PowerManagerStory manager = readPowerManager(entry, validNames);
         tiePowerManager(manager, explanation.ports);

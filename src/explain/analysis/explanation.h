@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "explain/analysis/machine_facts.h"
 #include "explain/analysis/port_story.h"
 #include "explain/input/port_capture.h"
 #include "explain/input/walk_model.h"
@@ -87,6 +88,9 @@ struct PropertyExplanation {
     // say (an empty "Metadata").
     std::vector<std::string> lines;
     std::vector<std::string> notes; // about this property alone
+    // A number's words as the registry gives them beside it
+    // ("DataRoleDescription"); empty when it gives none.
+    std::string description;
 };
 
 struct PortExplanation {
@@ -131,7 +135,10 @@ struct Explanation {
     std::string source = "registry";
     // Set before anything is explained into it.
     PropertyViews views;
+    MachineFacts machine;
     std::vector<ControllerExplanation> controllers;
+    // By type, then number ("Port-MagSafe 3@1", "Port-USB-C@1", "@2", ...),
+    // whatever order the capture lists them in.
     std::vector<PortAccount> ports;
     std::vector<PowerManagerStory> powerManagers;
     // The answer first: what the Mac draws and what limits it; null when

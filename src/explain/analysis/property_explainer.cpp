@@ -57,7 +57,7 @@ void showAsReport(PropertyExplanation &property, const PropertyValue &value, con
         property.decoded = reportText(value);
     }
     if (views.words) {
-        property.lines.push_back(reportText(value));
+        property.lines = reportLines(value);
     }
     property.notes.push_back("not decoded: " + why);
 }
@@ -419,11 +419,19 @@ void explainProperties(const WalkedEntry &entry, const EntryPath &path, const Gr
             continue;
         }
         if (property.kind == std::string("value")) {
+            for (const auto &[described, words] : entry.descriptions) {
+                if (described == key && value.kind == PropertyValue::Kind::integer) {
+                    property.description = validUtf8(words);
+                }
+            }
             if (views.json) {
                 property.decoded = plainJson(value);
             }
             if (views.words) {
-                property.lines.push_back(plainWords(value));
+                property.lines = wordLines(value);
+                if (!property.description.empty()) {
+                    property.lines.front() += ", " + property.description;
+                }
             }
             property.notes = reportLimits(value);
         } else {

@@ -9,6 +9,9 @@ namespace explain {
 
 namespace {
 
+// As the report dumps data.
+constexpr std::size_t bytesPerLine = 16;
+
 // The whole length of data, however the model was filled in.
 std::int64_t wholeLength(const PropertyValue &value)
 {
@@ -44,6 +47,35 @@ std::string dataText(const PropertyValue &value)
         text += "... (" + std::to_string(length) + " total)";
     }
     return text;
+}
+
+// Sixteen bytes a line; none when the data shows sixteen bytes or fewer,
+// which stand on one line.
+std::vector<std::string> dataLines(const PropertyValue &value)
+{
+    const std::size_t shown =
+        value.bytes.size() < reportDataBytes ? value.bytes.size() : reportDataBytes;
+    std::vector<std::string> lines;
+    if (value.kind != PropertyValue::Kind::data || shown <= bytesPerLine) {
+        return lines;
+    }
+    const std::int64_t length = wholeLength(value);
+    lines.push_back("<data " + std::to_string(length) + " bytes>");
+    static const char digits[] = "0123456789abcdef";
+    for (std::size_t first = 0; first < shown; first += bytesPerLine) {
+        std::string line;
+        for (std::size_t i = first; i < shown && i < first + bytesPerLine; ++i) {
+            const auto byte = static_cast<unsigned>(value.bytes[i]);
+            line += i > first ? " " : "";
+            line += digits[(byte >> 4) & 0xfu];
+            line += digits[byte & 0xfu];
+        }
+        lines.push_back(std::move(line));
+    }
+    if (length > static_cast<std::int64_t>(reportDataBytes)) {
+        lines.back() += " ... (" + std::to_string(length) + " total)";
+    }
+    return lines;
 }
 
 std::string realText(double real)
@@ -117,6 +149,24 @@ std::string plainWords(const PropertyValue &value)
     case PropertyValue::Kind::other: break;
     }
     return reportText(value);
+}
+
+std::vector<std::string> wordLines(const PropertyValue &value)
+{
+    std::vector<std::string> lines = dataLines(value);
+    if (lines.empty()) {
+        lines.push_back(plainWords(value));
+    }
+    return lines;
+}
+
+std::vector<std::string> reportLines(const PropertyValue &value)
+{
+    std::vector<std::string> lines = dataLines(value);
+    if (lines.empty()) {
+        lines.push_back(reportText(value));
+    }
+    return lines;
 }
 
 std::vector<std::string> reportLimits(const PropertyValue &value)

@@ -23,6 +23,14 @@ Json plainJson(const PropertyValue &value);
 // number, "true"; otherwise its report text.
 std::string plainWords(const PropertyValue &value);
 
+// The same words over lines, for the text: data of more than sixteen bytes
+// shown is its heading ("<data 256 bytes>"), then sixteen bytes a line as
+// the report dumps them, the last ending "... (256 total)" when the report
+// cuts it; any other value is plainWords' one line (reportLines:
+// reportText's).
+std::vector<std::string> wordLines(const PropertyValue &value);
+std::vector<std::string> reportLines(const PropertyValue &value);
+
 // What of the value a report cannot show, one note each (each says "not in
 // the report"); nothing when a report shows all of it.
 std::vector<std::string> reportLimits(const PropertyValue &value);

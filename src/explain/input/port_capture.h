@@ -39,6 +39,11 @@ struct PortCapture {
     std::vector<CapturedEntry> loose;
     // Every "AppleSmartBattery" service, its properties only.
     std::vector<CapturedEntry> powerManagers;
+    // What names the machine: the root's "OS Build Version" and
+    // "IOKitBuildVersion", and the platform entry's "model". Only those keys
+    // are read: the platform entry also holds the machine's serial number
+    // and UUID, which are never read.
+    std::vector<DictionaryMember> machine;
 };
 
 } // namespace explain

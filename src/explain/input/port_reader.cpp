@@ -18,6 +18,7 @@ namespace {
 const char *const portPlane = "IOPort";
 const char *const servicePlane = "IOService";
 const char *const powerManagerClass = "AppleSmartBattery";
+const char *const platformClass = "IOPlatformExpertDevice";
 
 // Deeper than any port's subtree goes (about eight levels); it stops a
 // registry whose links run in circles or chains without end.
@@ -206,14 +207,46 @@ public:
     {
         OwnedObject root(IORegistryGetRootEntry(mainPort_));
         if (root.get() != IO_OBJECT_NULL) {
+            readMember(root.get(), CFSTR("OS Build Version"), "OS Build Version");
+            readMember(root.get(), CFSTR("IOKitBuildVersion"), "IOKitBuildVersion");
             readPortPlane(root.get());
             searchServicePlane(root.get());
         }
         readPowerManagers();
+        readPlatformModel();
         return std::move(capture_);
     }
 
 private:
+    // One property of what names the machine, when the entry carries it.
+    void readMember(io_registry_entry_t entry, CFStringRef key, const char *keyText)
+    {
+        OwnedValue value(IORegistryEntryCreateCFProperty(entry, key, kCFAllocatorDefault, 0));
+        if (value) {
+            capture_.machine.push_back(DictionaryMember{keyText, readValue(value.get(), 1)});
+        }
+    }
+
+    // The platform entry's "model" alone: the same entry holds the
+    // machine's serial number and UUID, so its other properties are not read.
+    void readPlatformModel()
+    {
+        // The lookup consumes the matching description, whatever it returns.
+        CFMutableDictionaryRef matching = IOServiceMatching(platformClass);
+        if (matching == nullptr) {
+            return;
+        }
+        io_iterator_t services = IO_OBJECT_NULL;
+        if (IOServiceGetMatchingServices(mainPort_, matching, &services) != KERN_SUCCESS) {
+            return;
+        }
+        OwnedObject ownedServices(services);
+        if (io_service_t service = IOIteratorNext(services); service != IO_OBJECT_NULL) {
+            OwnedObject ownedService(service);
+            readMember(service, CFSTR("model"), "model");
+        }
+    }
+
     // The root's children in the IOPort plane: its ports, and, in a capture
     // of matched entries read as that plane, entries without their port.
     void readPortPlane(io_registry_entry_t root)

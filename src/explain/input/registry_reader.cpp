@@ -158,7 +158,7 @@ public:
         walked.depth = depth;
         walked.path = path_;
         walked.className = nameText(className);
-        readProperties(entry, walked.properties);
+        readProperties(entry, walked);
         walk_.entries.push_back(std::move(walked));
         // Nothing below the deepest level is shown, so nothing there is read.
         if (depth < maxWalkDepth) {
@@ -173,18 +173,38 @@ public:
 private:
     // Read into a list kept from entry to entry, then moved into one of
     // the entry's own of just the size it needs.
-    void readProperties(io_registry_entry_t entry, Properties &properties)
+    void readProperties(io_registry_entry_t entry, WalkedEntry &walked)
     {
         found_.clear();
         for (uint32_t i = 0; i < propertyKeyCount; ++i) {
             const char *keyText = propertyKeys[i];
-            OwnedValue value = lookUpProperty(entry, keyText);
-            if (value) {
+            {
+                OwnedValue value = lookUpProperty(entry, keyText);
+                if (!value) {
+                    continue;
+                }
                 found_.emplace_back(keyText, readValue(value.get(), Place::property));
             }
+            // Read once the number is released: no more references are held
+            // at once than for the property itself.
+            if (found_.back().second.kind == PropertyValue::Kind::integer) {
+                readDescription(entry, keyText, walked);
+            }
         }
-        properties.assign(std::make_move_iterator(found_.begin()),
-                          std::make_move_iterator(found_.end()));
+        walked.properties.assign(std::make_move_iterator(found_.begin()),
+                                 std::make_move_iterator(found_.end()));
+    }
+
+    static void readDescription(io_registry_entry_t entry, const char *keyText, WalkedEntry &walked)
+    {
+        const std::string describing = std::string(keyText) + "Description";
+        OwnedValue value = lookUpProperty(entry, describing.c_str());
+        if (value && CFGetTypeID(value.get()) == CFStringGetTypeID()) {
+            PropertyValue words = readString(static_cast<CFStringRef>(value.get()));
+            if (words.kind == PropertyValue::Kind::string && !words.text.empty()) {
+                walked.descriptions.emplace_back(keyText, std::move(words.text));
+            }
+        }
     }
 
     // The property's new reference, or none. Its key is released before the

@@ -74,6 +74,10 @@ struct WalkedEntry {
     std::string className;
     // The probed properties the entry carries, in the report's key order.
     std::vector<std::pair<std::string, PropertyValue>> properties;
+    // For a probed property that is a number, the words the registry gives
+    // it beside ("DataRole" 2 and "DataRoleDescription" "Host"), by the
+    // probed key. A report holds none.
+    std::vector<std::pair<std::string, std::string>> descriptions;
 };
 
 struct RegistryWalk {

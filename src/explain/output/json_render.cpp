@@ -45,6 +45,9 @@ Json propertyDocument(const PropertyExplanation &property)
         document["objects"] = std::move(objects);
     }
     document["decoded"] = property.decoded;
+    if (!property.description.empty()) {
+        document["description"] = property.description;
+    }
     document["notes"] = property.notes;
     return document;
 }
@@ -284,6 +287,10 @@ void appendProperty(std::string &out, const PropertyExplanation &property,
     }
     appendNextName(out, inner, "decoded");
     appendValue(out, property.decoded, inner);
+    if (!property.description.empty()) {
+        appendNextName(out, inner, "description");
+        appendString(out, property.description);
+    }
     appendNextName(out, inner, "notes");
     appendStrings(out, property.notes, inner);
     out += "\n";
@@ -426,6 +433,7 @@ Json explanationDocument(const Explanation &explanation)
     document["format"] = "portprobe-explain";
     document["version"] = documentVersion;
     document["source"] = explanation.source;
+    document["machine"] = machineDocument(explanation.machine);
     document["charging_summary"] = chargingSummaryDocument(explanation.charging);
     document["ports"] = std::move(ports);
     document["power_manager"] = powerManagerMember(explanation);
@@ -442,6 +450,7 @@ void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
     appendMember(out, "format", "portprobe-explain", false);
     appendMember(out, "version", documentVersion, false);
     appendMember(out, "source", explanation.source, false);
+    appendMember(out, "machine", machineDocument(explanation.machine), false);
     appendMember(out, "charging_summary", chargingSummaryDocument(explanation.charging), false);
     appendArrayMember(
         out, "ports", explanation.ports,

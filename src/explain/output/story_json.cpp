@@ -194,4 +194,13 @@ Json portStoryDocument(const PortStory &story)
     return document;
 }
 
+Json machineDocument(const MachineFacts &machine)
+{
+    Json document = Json::object();
+    document["model"] = orNull(machine.model);
+    document["os_build"] = orNull(machine.osBuild);
+    document["kernel"] = orNull(machine.kernel);
+    return document;
+}
+
 } // namespace explain

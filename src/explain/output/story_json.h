@@ -14,6 +14,9 @@ Json portStoryDocument(const PortStory &story);
 
 Json verdictsDocument(const std::vector<Verdict> &verdicts);
 
+// {"model", "os_build", "kernel"}, each null when unknown.
+Json machineDocument(const MachineFacts &machine);
+
 } // namespace explain
 
 #endif

@@ -251,6 +251,9 @@ void writeExplanationText(const Explanation &explanation, const TextSink &sink)
     if (!explanation.notes.empty()) {
         out += '\n';
     }
+    if (const std::string machine = machineWords(explanation.machine); !machine.empty()) {
+        appendLine(out, 0, "Machine: " + machine);
+    }
     const bool stories = !explanation.ports.empty() || !explanation.powerManagers.empty();
     if (explanation.controllers.empty() && !stories) {
         appendLine(out, 0, "No port found.");
