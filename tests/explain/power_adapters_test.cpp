@@ -157,16 +157,20 @@ TEST(Adapters, AnEmptyRecordSaysSoAndNoLabelStandsAlone)
         explainedWith({{"AdapterDetails", dictionary({{"FamilyCode", number(0)}})},
                        {"BatteryInstalled", boolean(true, false)},
                        {"ExternalConnected", boolean(true, true)},
+                       {"IsCharging", boolean(true, false)},
+                       {"ChargerData", dictionary({{"NotChargingReason", number(1)}})},
                        {"CurrentCapacity", number(0)}}));
     EXPECT_NE(words.find("  Adapter: the adapter record is empty (AdapterDetails)\n"),
               std::string::npos)
         << words;
-    EXPECT_NE(words.find("  State:   external power connected, no battery installed (a "
-                         "desktop Mac)\n"),
-              std::string::npos)
-        << words;
+    EXPECT_NE(words.find("  State:   external power connected\n"), std::string::npos) << words;
+    const std::size_t said = words.find("no battery is installed");
+    ASSERT_NE(said, std::string::npos) << words;
+    EXPECT_EQ(words.find("battery", said + 23), std::string::npos) << words; // once
     EXPECT_EQ(words.find("Adapter: adapter"), std::string::npos) << words;
     EXPECT_EQ(words.find("0%"), std::string::npos) << words; // no charge on a desktop
+    EXPECT_EQ(words.find("charging"), std::string::npos) << words;
+    EXPECT_EQ(words.find("Reason"), std::string::npos) << words;
 }
 
 TEST(Adapters, TheMenuEntryInUse)

@@ -45,9 +45,9 @@ std::string stateText(const PowerManagerStory &manager)
                                                      : "no external power");
     }
     std::vector<std::string> battery;
-    if (manager.batteryInstalled == false) {
-        head.emplace_back("no battery installed (a desktop Mac)");
-    } else {
+    // A Mac without a battery: the answer line says so, once, and nothing
+    // here speaks of charging.
+    if (manager.batteryInstalled != false) {
         if (manager.fullyCharged == true) {
             head.emplace_back("fully charged");
         } else if (manager.charging) {
@@ -66,12 +66,12 @@ std::string stateText(const PowerManagerStory &manager)
                                   ? pd::trimmedDecimals(current).substr(1) + " A out of the battery"
                                   : std::string("no battery current"));
         }
-    }
-    for (const auto &[key, code] :
-         {std::make_pair("NotChargingReason", manager.notChargingReason),
-          std::make_pair("SlowChargingReason", manager.slowChargingReason)}) {
-        if (code.value_or(0) != 0) {
-            battery.push_back(std::string(key) + " " + std::to_string(*code));
+        for (const auto &[key, code] :
+             {std::make_pair("NotChargingReason", manager.notChargingReason),
+              std::make_pair("SlowChargingReason", manager.slowChargingReason)}) {
+            if (code.value_or(0) != 0) {
+                battery.push_back(std::string(key) + " " + std::to_string(*code));
+            }
         }
     }
     if (head.empty() && !battery.empty()) {
