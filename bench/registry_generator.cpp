@@ -13,6 +13,7 @@
 
 #include "platform/standin/standin.h"
 #include "platform/standin/utf.h"
+#include "support/ioreg_text_writer.h"
 
 namespace bench {
 namespace {
@@ -661,6 +662,14 @@ GeneratedRegistry generateRegistry(std::size_t entries, std::uint64_t seed)
 std::string snapshotOfRegistry(SnapshotFormat format)
 {
     SnapshotWriter writer(standin::registry());
+    if (format == SnapshotFormat::text) {
+        plist_t service = writer.plane(servicePlane);
+        plist_t ready = testing_support::textReadyCopy(service);
+        std::string text = testing_support::ioregText(ready);
+        plist_free(ready);
+        plist_free(service);
+        return text;
+    }
     plist_t root = plist_new_dict();
     plist_dict_set_item(root, servicePlane, writer.plane(servicePlane));
     plist_dict_set_item(root, powerPlane, writer.plane(powerPlane));

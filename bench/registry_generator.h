@@ -26,11 +26,13 @@ struct GeneratedRegistry {
 // entries (at least one). The same seed always gives the same registry.
 GeneratedRegistry generateRegistry(std::size_t entries, std::uint64_t seed = 1);
 
-enum class SnapshotFormat { xml, binary };
+enum class SnapshotFormat { xml, binary, text };
 
 // The stand-in's current registry as a snapshot: a map of the service and
 // power planes to their controllers, each entry written once with its
-// properties and linked again by its ID wherever else it appears.
+// properties and linked again by its ID wherever else it appears. As text,
+// the service plane alone, as `ioreg -lw0` writes it (reals and dates, which
+// text cannot hold, left out).
 std::string snapshotOfRegistry(SnapshotFormat format);
 
 } // namespace bench

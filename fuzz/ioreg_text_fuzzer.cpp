@@ -1,8 +1,8 @@
 // Feeds any bytes to the snapshot loader as `ioreg` text (bytes that start as
-// a property list are the snapshot fuzzer's): once as a capture of its own,
-// then again as a capture of the power plane. A refused text must add
-// nothing and name its line; a loaded one is reported, and the report must
-// leave the audit clean.
+// a property list are the snapshot fuzzer's; a property list after prose is
+// this one's): once as a capture of its own, then again as a capture of the
+// power plane. A refused text must add nothing and name its line; a loaded
+// one is reported, and the report must leave the audit clean.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +23,22 @@ namespace {
     std::abort();
 }
 
+// Whether the message starts "LINE: " or, for a property list after the
+// text, "LINE:COLUMN: ".
+bool namesALine(const std::string &message)
+{
+    std::size_t digits = message.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos) {
+        return false;
+    }
+    if (message.compare(digits, 2, ": ") == 0) {
+        return true;
+    }
+    std::size_t column = message.find_first_not_of("0123456789", digits + 1);
+    return message[digits] == ':' && column != digits + 1 && column != std::string::npos &&
+           message.compare(column, 2, ": ") == 0;
+}
+
 // Adds the bytes; a refusal must start with the number of a line of the
 // text and leave the loader as it was.
 bool added(snapshot::SnapshotLoader &loader, std::string_view bytes, const std::string &plane)
@@ -33,8 +49,7 @@ bool added(snapshot::SnapshotLoader &loader, std::string_view bytes, const std::
     if (!error) {
         return true;
     }
-    std::size_t digits = error->find_first_not_of("0123456789");
-    if (digits == 0 || digits == std::string::npos || error->compare(digits, 2, ": ") != 0) {
+    if (!namesALine(*error)) {
         finding("a refusal that names no line: " + *error);
     }
     if (loader.entryCount() != before || loader.notes().size() != notes) {

@@ -16,194 +16,25 @@
 #include "platform/standin/standin.h"
 #include "platform/standin/utf.h"
 #include "report/property_keys.h"
+#include "support/golden_file.h"
 #include "support/ioreg_text_writer.h"
 #include "support/process_run.h"
 #include "support/report_fixture.h"
 #include "support/scratch_path.h"
+#include "support/snapshot_forms.h"
 
 namespace {
 
+using testing_support::fromXml;
 using testing_support::ioregText;
+using testing_support::Plist;
+using testing_support::readFile;
+using testing_support::registryDump;
+using testing_support::Snapshot;
 using testing_support::textReadyCopy;
-
-struct PlistFree {
-    void operator()(void *node) const { plist_free(node); }
-};
-using Plist = std::unique_ptr<void, PlistFree>;
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string writeScratch(const std::string &purpose, const std::string &bytes)
-{
-    std::string path = testing_support::scratchPath(purpose);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-}
-
-Plist fromXml(const std::string &xml)
-{
-    plist_t root = nullptr;
-    plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &root);
-    return Plist(root);
-}
-
-std::string xmlOf(plist_t root)
-{
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(root, &bytes, &length);
-    std::string xml(bytes, length);
-    plist_to_xml_free(bytes);
-    return xml;
-}
-
-std::string valueDump(const standin::ValuePtr &value)
-{
-    switch (value->kind()) {
-    case standin::Kind::data: {
-        std::string out = "<";
-        for (std::uint8_t byte : *value->as<standin::Bytes>()) {
-            out += std::to_string(byte) + " ";
-        }
-        return out + ">";
-    }
-    case standin::Kind::number: return std::to_string(value->as<standin::Number>()->integer);
-    case standin::Kind::string:
-        return "\"" + standin::utf8ForDisplay(*value->as<std::u16string>()) + "\"";
-    case standin::Kind::boolean: return *value->as<bool>() ? "true" : "false";
-    case standin::Kind::array: {
-        std::string out = "(";
-        for (const auto &item : *value->as<standin::ArrayItems>()) {
-            out += valueDump(item) + ",";
-        }
-        return out + ")";
-    }
-    case standin::Kind::dictionary: {
-        std::vector<std::string> items;
-        for (const auto &item : *value->as<standin::DictionaryItems>()) {
-            items.push_back(valueDump(item.first) + "=" + valueDump(item.second));
-        }
-        std::sort(items.begin(), items.end());
-        std::string out = "{";
-        for (const std::string &item : items) {
-            out += item + ",";
-        }
-        return out + "}";
-    }
-    case standin::Kind::date: return "date";
-    case standin::Kind::set: {
-        std::vector<std::string> members;
-        for (const auto &member : value->as<standin::SetItems>()->members) {
-            members.push_back(valueDump(member));
-        }
-        std::sort(members.begin(), members.end());
-        std::string out = "[";
-        for (const std::string &member : members) {
-            out += member + ",";
-        }
-        return out + "]";
-    }
-    }
-    return "?";
-}
-
-// How the dump names an entry: by the registry ID a snapshot gave it, so
-// that two loads that made their entries in another order dump alike.
-std::string entryKey(const standin::Registry &registry, standin::EntryId id)
-{
-    const standin::Entry &entry = registry.entry(id);
-    if (entry.registryIdGiven) {
-        char text[32];
-        snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(entry.registryId));
-        return text;
-    }
-    if (entry.className == "IORegistryEntry" && entry.name == "Root") {
-        return "root";
-    }
-    return "#" + std::to_string(id);
-}
-
-// Every entry of the stand-in's registry, its properties, its locations and
-// its children in the planes a snapshot can fill, entries in the order of
-// their names above.
-std::string registryDump()
-{
-    const standin::Registry &registry = standin::registry();
-    std::vector<std::string> blocks;
-    for (standin::EntryId id = 1; id <= registry.size(); ++id) {
-        const standin::Entry &entry = registry.entry(id);
-        std::string out =
-            entryKey(registry, id) + " [" + entry.className + "] " + entry.name + "\n";
-        std::vector<std::string> properties;
-        for (const auto &property : entry.properties) {
-            properties.push_back("  " + standin::utf8ForDisplay(property.first) + " = " +
-                                 valueDump(property.second) + "\n");
-        }
-        std::sort(properties.begin(), properties.end());
-        for (const std::string &property : properties) {
-            out += property;
-        }
-        for (const char *name : {"IOService", "IOPower", "IOPort"}) {
-            standin::PlaneId plane = 0;
-            if (!registry.findPlane(name, plane)) {
-                continue;
-            }
-            std::string children;
-            for (standin::EntryId child : registry.children(id, plane)) {
-                children += " " + entryKey(registry, child);
-            }
-            if (!children.empty()) {
-                out += std::string("  ") + name + ":" + children + "\n";
-            }
-            for (const auto &[where, location] : entry.locations) {
-                if (where == plane) {
-                    out += std::string("  ") + name + " location " + location + "\n";
-                }
-            }
-        }
-        blocks.push_back(out);
-    }
-    std::sort(blocks.begin(), blocks.end());
-    std::string out;
-    for (const std::string &block : blocks) {
-        out += block;
-    }
-    return out;
-}
-
-struct Snapshot {
-    std::string bytes;
-    std::string plane;
-};
-
-// A registry, as its property list and as the text of each of its planes.
-struct TwoForms {
-    std::string xml;
-    std::vector<Snapshot> texts;
-};
-
-TwoForms twoForms(plist_t snapshot)
-{
-    Plist ready(textReadyCopy(snapshot));
-    TwoForms forms{xmlOf(ready.get()), {}};
-    plist_t service = plist_dict_get_item(ready.get(), "IOService");
-    if (service == nullptr) {
-        forms.texts.push_back({ioregText(ready.get()), ""});
-        return forms;
-    }
-    forms.texts.push_back({ioregText(service), ""});
-    for (const char *name : {"IOPower", "IOPort"}) {
-        plist_t plane = plist_dict_get_item(ready.get(), name);
-        if (plane != nullptr && plist_array_get_size(plane) > 0) {
-            forms.texts.push_back({ioregText(plane), name});
-        }
-    }
-    return forms;
-}
+using testing_support::TwoForms;
+using testing_support::twoForms;
+using testing_support::writeScratch;
 
 // A registry of random shape and values, seeded: controllers with entries
 // below them, several named with a location, values of every kind text can
@@ -559,8 +390,9 @@ TEST_F(IoregTextTest, TextOutsideTheGrammarIsRefusedWithItsLine)
         std::string message;
     } cases[] = {
         {"garbage\x01\x02",
-         "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\") in the text: it "
-         "holds none; the line reads \"garbage\\x01\\x02\""},
+         "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\"), a property line "
+         "(\"KEY\" = VALUE) or a property list in the text: it holds none; the line reads "
+         "\"garbage\\x01\\x02\""},
         {open + "  |   \"k\" = 1\n  |   \"k\" = maybe\n  | }\n",
          "4: expected a value: a number, \"text\", Yes, No, <data>, (an array) or {a "
          "dictionary}; the line reads \"  |   \"k\" = maybe\""},
@@ -592,32 +424,22 @@ TEST_F(IoregTextTest, TextOutsideTheGrammarIsRefusedWithItsLine)
         {open + "  |  \"k\" = 1\n",
          "3: expected a property (\"KEY\" = VALUE) or \"}\" closing the properties begun at line "
          "2; the line reads \"  |  \"k\" = 1\""},
-        {open + "Thanks\n", "3: expected a property (\"KEY\" = VALUE) or \"}\" closing the "
-                            "properties begun at line 2; the line reads \"Thanks\""},
-        {open + "  |   \"k\" = 1\n", "2: expected \"}\" closing these properties before the text "
-                                     "ends; the line reads \"  | {\""},
         {entry + "  {\n", "2: expected \"{\" only on the line after an entry line, four "
                           "columns right of its \"+-o\"; the line reads \"  {\""},
         {entry + "      +-o B  <class C, id 0x2>\n",
          "2: expected an entry at most one level right of the entry above it, at line 1; the "
          "line reads \"      +-o B  <class C, id 0x2>\""},
         {entry + "  | garbage\n", "2: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, "
-                                  "...>\"), \"{\" or the tree's drawing alone; the line reads "
-                                  "\"  | garbage\""},
-        {"  | {\n" + entry, "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, "
-                            "...>\") before the tree's drawing; the line reads \"  | {\""},
-        {"+-o A-long-name-cut-at-the-termi\n",
-         "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\"); cut at the "
-         "terminal's width? `ioreg -lw0` writes lines whole; the line reads \"+-o "
-         "A-long-name-cut-at-the-termi\""},
+                                  "...>\"), \"{\", a property or the tree's drawing alone; the "
+                                  "line reads \"  | garbage\""},
         {"+-o A  <class AppleHPMInt\n",
-         "1: expected the class and ID of an entry line (\"+-o NAME  <class CLASS, id 0xID, "
-         "...>\") whole; cut at the terminal's width? `ioreg -lw0` writes lines whole; the line "
-         "reads \"+-o A  <class AppleHPMInt\""},
-        {"+-o A  <class C, id 0x100\n",
-         "1: expected the class and ID of an entry line (\"+-o NAME  <class CLASS, id 0xID, "
-         "...>\") whole; cut at the terminal's width? `ioreg -lw0` writes lines whole; the line "
-         "reads \"+-o A  <class C, id 0x100\""},
+         "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\"), a property line "
+         "(\"KEY\" = VALUE) or a property list in the text: it holds none but an entry line cut "
+         "before its class, at line 1; the line reads \"+-o A  <class AppleHPMInt\""},
+        {"+-o A  <class C,x>\n", "1: expected \", \" or \">\" after the class of an entry line "
+                                 "(\"+-o NAME  <class CLASS, id 0xID, ...>\"); the line reads "
+                                 "\"+-o A  <class C,x>\""},
+
         {"+-o A  <class C, id 0x1G>\n",
          "1: expected hex digits and \",\" or \">\" after \"id 0x\"; the line reads \"+-o A  "
          "<class C, id 0x1G>\""},

@@ -141,7 +141,7 @@ TEST(ReplayTest, ReadsStandardInputAndSaysWhatElseItShows)
     }
     ReplayRun bad = replay("- </dev/null");
     EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.err.rfind("portprobe-replay: standard input: ", 0), 0U) << bad.err;
+    EXPECT_EQ(bad.err.rfind("portprobe-replay: standard input:1: ", 0), 0U) << bad.err;
 }
 
 TEST(ReplayTest, VersionPrintsTheNameAndVersionWhereverItStands)

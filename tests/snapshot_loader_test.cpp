@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <plist/plist.h>
@@ -287,9 +288,29 @@ TEST_F(SnapshotLoaderTest, BadInputIsRefusedWithItsReasonAndAddsNothing)
         std::string plane;
         std::string message;
     } cases[] = {
-        {"<?xml garbage\x01\x02", "", "not a property list"},
-        {"", "", "not a property list"},
-        {"bplist00 cut short", "", "not a property list"},
+        {"<?xml garbage\x01\x02", "",
+         "1:1: expected a property list's first value before the text ends"},
+        {"<plist><dict><key>k</key><foo/></dict></plist>", "",
+         "1:26: expected an element of a property list (plist, dict, array, key, string, data, "
+         "date, integer, real, true or false), not <foo>"},
+        {"<plist>\n  <array>\n    <dict/>\n  </dict>\n</plist>", "",
+         "4:3: expected </array> closing the <array> at 2:3, not </dict>"},
+        {"<plist><dict><key>k</key><string>a &bogus; b</string></dict></plist>", "",
+         "1:36: expected a character reference (&lt; &gt; &amp; &quot; &apos; or &#N;) after "
+         "\"&\""},
+        {"<plist><array><string>cut", "",
+         "1:25: expected a whole entry before the property list ends"},
+        {"", "",
+         "1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\"), a property line "
+         "(\"KEY\" = VALUE) or a property list: the input is empty"},
+        {"bplist00 cut short", "",
+         "not a property list: 18 bytes, fewer than the header and trailer of a binary one"},
+        {"bplist00" + std::string(40, 'x'), "",
+         "not a property list: its last 32 bytes are not the trailer a binary property list ends "
+         "with, which says where its objects are; was it cut short? (at byte 16)"},
+        {"bplist01" + std::string(40, 'x'), "",
+         "not a property list: \"bplist01\" begins no binary property list that can be read (at "
+         "byte 0)"},
         {plist(str("x")), "", "the top level is a string, " + neither},
         {plist(integer("7")), "", "the top level is an integer, " + neither},
         {plist(planes(key("IOService", list("")) + key("IOPower", str("x")))), "",
@@ -411,7 +432,11 @@ TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
     ASSERT_FALSE(
         loader.add(plist(planes(key("IOPort", list(port)) + key("IOService", list(service))))));
     ASSERT_FALSE(loader.add(plist(node("Loose"))));
-    loader.commit();
+    // The ID the registry will make first, given by a later snapshot: the
+    // entry that held it is given another, and that one is said to be made.
+    const std::string firstMade = "8070450532247928832"; // 0x7000000000000000
+    ASSERT_FALSE(loader.add(plist(node("Given", key("IORegistryEntryID", integer(firstMade))))));
+    const std::unordered_set<std::uint64_t> madeIds = loader.commit();
     const standin::Registry &registry = standin::registry();
     standin::EntryId found = entryWithId(40);
     ASSERT_NE(found, 0U);
@@ -441,6 +466,10 @@ TEST_F(SnapshotLoaderTest, AnEntrysIdAndLocationAreItsOwnNotProperties)
     EXPECT_NE(made, 40U);
     EXPECT_NE(made, 30U);
     EXPECT_EQ(entryWithId(made), loose[0]);
+    // Only the IDs the registry made, the root's among them, are said to be.
+    const std::uint64_t rootId = registry.entry(standin::registry().root()).registryId;
+    EXPECT_EQ(madeIds, (std::unordered_set<std::uint64_t>{made, rootId}));
+    EXPECT_EQ(registry.entry(entryWithId(0x7000000000000000)).className, "Given");
 }
 
 TEST_F(SnapshotLoaderTest, TheRootCaptureIsTheRootAndTopLevelEntriesItsChildren)

@@ -3,10 +3,12 @@
 // from a pasted portprobe report. Bad usage or input gets one line on
 // standard error, nothing on standard output, and status 2.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "cli/command_line.h"
 #include "explain/analysis/explanation.h"
 #include "explain/explain_options.h"
+#include "explain/input/capture_ids.h"
 #include "explain/input/input_file.h"
 #include "explain/input/port_reader.h"
 #include "explain/input/registry_reader.h"
@@ -52,9 +55,10 @@ void say(const std::string &line) { fprintf(stderr, "%s\n", line.c_str()); }
 
 // Fills the registry that the walk reads: the snapshots named, or without
 // them the built-in sample; on the system's registry there is nothing to do.
-// notes gets what reading the snapshots undid or left out.
+// notes gets what reading the snapshots undid or left out, madeIds the
+// registry IDs that the stand-in made for entries the snapshots gave none.
 bool prepareRegistry(const explain::ExplainOptions &options, std::string &problem,
-                     std::vector<std::string> &notes)
+                     std::vector<std::string> &notes, std::unordered_set<std::uint64_t> &madeIds)
 {
 #ifdef PORTPROBE_STANDIN
     snapshot::SnapshotLoader loader;
@@ -74,12 +78,13 @@ bool prepareRegistry(const explain::ExplainOptions &options, std::string &proble
             return false;
         }
     } else {
-        loader.commit();
+        madeIds = loader.commit();
     }
 #else
     (void)options;
     (void)problem;
     (void)notes;
+    (void)madeIds;
 #endif
     return true;
 }
@@ -141,7 +146,8 @@ int explainInput(const explain::ExplainOptions &options)
     } else {
         std::string problem;
         std::vector<std::string> notes;
-        if (!prepareRegistry(options, problem, notes)) {
+        std::unordered_set<std::uint64_t> madeIds;
+        if (!prepareRegistry(options, problem, notes, madeIds)) {
             say(std::string(programName) + ": " + problem);
             return badInput;
         }
@@ -162,6 +168,7 @@ int explainInput(const explain::ExplainOptions &options)
             fprintf(stderr, "%s: %s\n", programName, note.c_str());
         }
         capture = explain::readPortCapture(kIOMainPortDefault);
+        explain::forgetMadeRegistryIds(capture, madeIds);
 #ifdef PORTPROBE_STANDIN
         source = options.snapshots.empty() ? "sample" : "snapshot";
 #else

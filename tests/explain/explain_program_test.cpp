@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "explain/output/usb_ids.h"
 #include "support/golden_file.h"
@@ -211,6 +212,94 @@ TEST(ExplainProgramTest, ACaptureOfPartOfTheRegistryTellsWhatItHolds)
         EXPECT_EQ(run.status, 0) << one.what << run.err;
         EXPECT_EQ(run.out.rfind(one.firstLines, 0), 0U) << one.what << "\n" << run.out;
     }
+}
+
+// A paste of property lines without their entry line: what the entry is,
+// its keys say, and the explanation says what it took it for.
+TEST(ExplainProgramTest, EntriesOfUnknownClassAreTakenForWhatTheirKeysSay)
+{
+    const std::string taken = "Note: took an entry of unknown class (the capture does not hold "
+                              "its class) for ";
+    const struct {
+        const char *what;
+        std::string paste;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"the power manager, by its adapter",
+         "      \"AdapterDetails\" = {\"Watts\"=100,\"AdapterVoltage\"=20000,\"Current\"=5000}\n"
+         "      \"ExternalConnected\" = Yes\n",
+         {taken + "the power manager, by its \"AdapterDetails\"\n",
+          "\nPower manager\n  State:   external power connected\n"}},
+        {"a port, by its type",
+         "\"PortTypeDescription\" = \"USB-C\"\n\"PortNumber\" = 2\n\"ConnectionActive\" = Yes\n",
+         {taken + "a port, by its \"PortTypeDescription\"\n", "Port-USB-C@2 (USB-C): connected\n"}},
+        {"an entry below a port, by its description",
+         "\"Description\" = \"Port-USB-C@1/Power In/USB-PD\"\n\"PowerSourceName\" = \"USB-PD\"\n",
+         {taken +
+              "an entry below a port, by its \"Description\" \"Port-USB-C@1/Power In/USB-PD\"\n",
+          "Port-USB-C@1: state unknown, known only by the entries that name it\n"}},
+        {"nothing",
+         "\"Foo\" = 1\n",
+         {"Note: left out an entry of unknown class (the capture does not hold its class) with 1 "
+          "property: it carries none of the keys of the power manager, a port or an entry below "
+          "a port\n"}},
+    };
+    for (const auto &one : cases) {
+        const std::string path = scratchFile("unknown", one.paste);
+        std::string arguments = "--usb-ids '" + usbIds + "' '";
+        arguments += path + "'";
+        ProcessRun run = explainRun(arguments);
+        EXPECT_EQ(run.status, 0) << one.what << run.err;
+        for (const std::string &shown : one.shown) {
+            EXPECT_NE(run.out.find(shown), std::string::npos) << one.what << "\n" << run.out;
+        }
+        EXPECT_EQ(run.out.find("registry ID"), std::string::npos) << one.what << "\n" << run.out;
+    }
+}
+
+// The stand-in makes an ID for an entry that a capture gives none; that
+// number is no entry's own, and is never shown as one.
+TEST(ExplainProgramTest, ARegistryIdIsShownOnlyWhenTheCaptureHoldsIt)
+{
+    auto capture = [](const std::string &managerId, const std::string &portId) {
+        return "<plist><array><dict><key>IOObjectClass</key><string>AppleSmartBattery</string>" +
+               managerId +
+               "<key>ExternalConnected</key><true/></dict><dict><key>IOObjectClass</key>"
+               "<string>AppleHPMInterfaceType10</string><key>PortTypeDescription</key>"
+               "<string>USB-C</string><key>Description</key><string>Port-USB-C@1</string>" +
+               portId + "</dict></array></plist>";
+    };
+    const std::string withId = scratchFile(
+        "with-id", capture("<key>IORegistryEntryID</key><integer>4294971113</integer>",
+                           "<key>IORegistryEntryID</key><integer>4294968798</integer>"));
+    const std::string withoutId = scratchFile("without-id", capture("", ""));
+    // A second file first makes the stand-in's numbers differ from a lone file's.
+    const std::string other = scratchFile("other", "<plist><dict><key>IOObjectClass</key>"
+                                                   "<string>Other</string></dict></plist>");
+    const std::string options = "--usb-ids '" + usbIds + "' ";
+    ProcessRun shown = explainRun(options + "'" + withId + "'");
+    EXPECT_NE(shown.out.find("Power manager AppleSmartBattery (registry ID 0x100000ee9)\n"),
+              std::string::npos)
+        << shown.out;
+    const std::string lone = "'" + withoutId + "'";
+    std::string afterAnother = "'" + other + "' ";
+    afterAnother += lone;
+    for (const std::string &files : {lone, afterAnother}) {
+        ProcessRun text = explainRun(options + files);
+        EXPECT_EQ(text.status, 0) << text.err;
+        EXPECT_NE(text.out.find("Power manager AppleSmartBattery\n"), std::string::npos)
+            << text.out;
+        EXPECT_EQ(text.out.find("registry ID"), std::string::npos) << text.out;
+        std::string jsonArguments = options + "--json ";
+        jsonArguments += files;
+        ProcessRun json = explainRun(jsonArguments);
+        EXPECT_EQ(json.status, 0) << json.err;
+        EXPECT_EQ(json.out.find("\"registry_id\": 8"), std::string::npos) << json.out;
+        EXPECT_NE(json.out.find("\"registry_id\": null"), std::string::npos) << json.out;
+    }
+    ProcessRun json = explainRun(options + "--json '" + withId + "'");
+    EXPECT_EQ(json.out.find("\"registry_id\": null"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"registry_id\": 4294971113"), std::string::npos) << json.out;
 }
 
 TEST(ExplainProgramTest, AnExplanationThatCannotBeWrittenFailsWithAMessage)

@@ -289,6 +289,60 @@ TEST_F(PortReaderTest, ARegistryWithoutPortsOrPowerManagerGivesAnEmptyCapture)
     EXPECT_TRUE(capture.powerManagers.empty());
 }
 
+// What a capture that lost its entry lines holds: entries of the empty
+// class at the top of a plane, taken for what their keys say. Only the
+// root's children are asked for their class, so a registry with a deep
+// service plane costs one call more than before, for the root's one child.
+TEST_F(PortReaderTest, EntriesOfUnknownClassAtTheTopAreTakenByTheirKeys)
+{
+    EntryId platform = make("IOPlatformExpertDevice", "J314sAP", 7);
+    standin::addChild(root(), platform);
+    EntryId above = platform;
+    for (std::uint64_t id = 100; id < 150; ++id) {
+        EntryId deep = make("IOService", "deep", id);
+        standin::addChild(above, deep);
+        above = deep;
+    }
+    // Deep down, an entry of unknown class is not looked at.
+    EntryId buried = make("", "", 200);
+    standin::setProperty(buried, "AdapterDetails", makeDictionary(standin::DictionaryItems()));
+    standin::addChild(above, buried);
+    EntryId manager = make("", "", 8);
+    standin::setProperty(manager, "AdapterDetails", makeDictionary(standin::DictionaryItems()));
+    EntryId port = make("", "", 9);
+    standin::setProperty(port, "Description", makeString("Port-USB-C@2"));
+    EntryId source = make("", "", 10);
+    standin::setProperty(source, "Description", makeString("Port-USB-C@2/Power In/TypeC"));
+    EntryId stray = make("", "", 11);
+    standin::setProperty(stray, "Voltage", makeInteger(12641));
+    for (EntryId top : {manager, port, source, stray}) {
+        standin::addChild(root(), top);
+    }
+    standin::faults().recordCalls(true);
+    PortCapture capture = explain::readPortCapture(kIOMainPortDefault);
+    std::size_t classReads = 0;
+    for (const standin::CallSite &call : standin::faults().calls()) {
+        classReads += call.call == standin::Call::classRead ? 1 : 0;
+    }
+    standin::faults().recordCalls(false);
+    // One for each of the root's five children, and one for each entry read whole.
+    EXPECT_EQ(classReads, 5U + 4U);
+    ASSERT_EQ(capture.powerManagers.size(), 1U);
+    EXPECT_EQ(capture.powerManagers[0].registryId, 8U);
+    EXPECT_EQ(outline(capture.ports), Lines({" []"}));
+    EXPECT_EQ(outline(capture.loose), Lines({" []"}));
+    const std::string taken = "an entry of unknown class (the capture does not hold its class) ";
+    EXPECT_EQ(capture.notes,
+              Lines({"took " + taken + "for the power manager, by its \"AdapterDetails\"",
+                     "took " + taken + "for a port, by its \"Description\" \"Port-USB-C@2\"",
+                     "took " + taken +
+                         "for an entry below a port, by its \"Description\" \"Port-USB-C@2/Power "
+                         "In/TypeC\"",
+                     "left out " + taken +
+                         "with 1 property: it carries none of the keys of the power manager, a "
+                         "port or an entry below a port"}));
+}
+
 // The entry below `from` reached by the names, or null.
 const CapturedEntry *reached(const CapturedEntry &from, const std::vector<std::string> &names)
 {

@@ -200,8 +200,16 @@ TEST_F(ReportInputForms, ALastLineCutShortIsLeftOut)
     std::string text = sampleBefore("        [IOPortTransportComponentCCUSBPDSOP] SOP");
     auto walk = walkOf(text + "        [IOPortTransportCompo");
     EXPECT_EQ(walk.entries.size(), 5u);
-    EXPECT_TRUE(hasNote(walk, "line 31, the report's last, ends without a line feed and does not "
-                              "read as a whole line (expected an entry line \"[class] name\""));
+    EXPECT_TRUE(hasNote(walk, "the report ends at line 31, within its first section, in a line "
+                              "cut short that is left out (it ends without a line feed and does "
+                              "not read as a whole line: expected an entry line \"[class] name\""));
+    EXPECT_TRUE(hasNote(walk, ": entries after it, if the registry had any, are not in the "
+                              "report"));
+    // Cut in its last section: the first is whole.
+    const std::string all = sampleBefore("  Busy interest notification") + "  Busy interest notif";
+    walk = walkOf(all);
+    EXPECT_EQ(walk.entries.size(), 54u);
+    EXPECT_TRUE(hasNote(walk, "its first section is whole"));
 
     walk = walkOf(sampleBefore("        >>> MessageLog: ") +
                   "        >>> MessageLog: \"attach CC2 Rp-3.0A; SRC_");

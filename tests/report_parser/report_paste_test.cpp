@@ -38,11 +38,12 @@ std::string eachLine(const std::string &text, const std::function<std::string(st
     return out;
 }
 
-enum class Cut { atWidth, atSpace, atSpaceKept };
+enum class Cut { atWidth, atSpace, atSpaceKept, atSpaceMoved };
 
 // A mail client's wrapping: lines longer than width cut at width, or at the
-// last space that keeps the line within width (the space dropped, or kept at
-// the line's end), or at width when there is none.
+// last space that keeps the line within width (the space dropped, kept at
+// the line's end, or moved to the start of the next), or at width when there
+// is none.
 std::string wrapped(const std::string &text, std::size_t width, Cut how)
 {
     return eachLine(text, [&](std::string line) {
@@ -50,11 +51,11 @@ std::string wrapped(const std::string &text, std::size_t width, Cut how)
         while (line.size() > width) {
             std::size_t cut = how == Cut::atWidth
                                   ? std::string::npos
-                                  : line.rfind(' ', how == Cut::atSpace ? width : width - 1);
+                                  : line.rfind(' ', how == Cut::atSpaceKept ? width - 1 : width);
             const bool atSpace = cut != std::string::npos && cut > 0;
             const std::size_t kept = atSpace ? cut + (how == Cut::atSpaceKept ? 1 : 0) : width;
             out += line.substr(0, kept) + "\n";
-            line = line.substr(atSpace ? cut + 1 : width);
+            line = line.substr(atSpace ? cut + (how == Cut::atSpaceMoved ? 0 : 1) : width);
         }
         return out + line + "\n";
     });
@@ -129,6 +130,8 @@ TEST_F(ReportPaste, EachDamageIsUndoneAndSaidOnce)
          "wrapped at 72 columns, as a mail client wraps long lines"},
         {"wrapped at 76 columns, at spaces kept", wrapped(sample_, 76, Cut::atSpaceKept),
          "wrapped at 76 columns"},
+        {"wrapped at 72 columns, each space moved to the next line",
+         wrapped(sample_, 72, Cut::atSpaceMoved), "wrapped at 72 columns"},
         {"cut at 91 columns, a trailing space onto its own line",
          wrapped(sample_, 91, Cut::atWidth), "wrapped at 91 columns"},
         {"cut at 72 columns", wrapped(sample_, 72, Cut::atWidth), "wrapped at 72 columns"},

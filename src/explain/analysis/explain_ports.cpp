@@ -117,6 +117,7 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
                   Explanation &explanation)
 {
     const VendorNames validNames = withValidNames(vendorNames);
+    explanation.notes.insert(explanation.notes.end(), capture.notes.begin(), capture.notes.end());
     // The walk's ports by name; an index is cleared once a port of the
     // capture has taken it.
     std::unordered_map<std::string, std::optional<PortAccount::WalkPort>> walkPorts;

@@ -133,7 +133,19 @@ std::string portName(const CapturedEntry &port)
             }
         }
     }
-    return shownName(port);
+    std::string shown = shownName(port);
+    if (!shown.empty()) {
+        return shown;
+    }
+    // An entry of unknown class has no name: its type and number make the
+    // name a Mac gives such a port.
+    const std::optional<std::string> type =
+        textOf(memberOf(port.properties, "PortTypeDescription"));
+    const std::optional<std::int64_t> number = integerOf(memberOf(port.properties, "PortNumber"));
+    if (type && number) {
+        return "Port-" + *type + "@" + std::to_string(*number);
+    }
+    return type ? "Port-" + *type : std::string("a port without a name");
 }
 
 std::vector<PortEntries> findPorts(const PortCapture &capture)

@@ -41,7 +41,8 @@ struct PortEntries {
 };
 
 // The port's name: "PortDescription", else "Description", else its name
-// and location ("Port-USB-C@1"), else its name.
+// and location ("Port-USB-C@1"), else its name; an entry without a name
+// (of unknown class) is named by its "PortTypeDescription" and "PortNumber".
 std::string portName(const CapturedEntry &port);
 
 // An entry's name as ioreg shows it: "name@location", or the name.

@@ -37,8 +37,12 @@ struct PortCapture {
     // outside every port above, each with its subtree: a capture of
     // matched entries alone, or of a plane without the ports.
     std::vector<CapturedEntry> loose;
-    // Every "AppleSmartBattery" service, its properties only.
+    // Every "AppleSmartBattery" service, its properties only, then every
+    // entry of unknown class taken for the power manager.
     std::vector<CapturedEntry> powerManagers;
+    // What each entry of unknown class was taken for, and why (see
+    // unknown_entries.h); on a Mac there are none.
+    std::vector<std::string> notes;
     // What names the machine: the root's "OS Build Version" and
     // "IOKitBuildVersion", and the platform entry's "model". Only those keys
     // are read: the platform entry also holds the machine's serial number

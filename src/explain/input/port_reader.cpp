@@ -11,6 +11,7 @@
 
 #include "explain/input/owned_references.h"
 #include "explain/input/scalar_values.h"
+#include "explain/input/unknown_entries.h"
 
 namespace explain {
 namespace {
@@ -180,6 +181,15 @@ std::optional<std::uint64_t> registryIdOf(io_registry_entry_t entry)
     return id;
 }
 
+// Whether the entry's class reads as empty: an entry of unknown class, which
+// only a capture that lost it holds (a failed read is not taken for one).
+bool hasUnknownClass(io_registry_entry_t entry)
+{
+    io_name_t text;
+    std::memset(text, 0, sizeof text);
+    return IOObjectGetClass(entry, text) == KERN_SUCCESS && text[0] == '\0';
+}
+
 // Whether the entry carries the property, asked without copying the rest.
 bool carries(io_registry_entry_t entry, CFStringRef key)
 {
@@ -213,6 +223,9 @@ public:
             searchServicePlane(root.get());
         }
         readPowerManagers();
+        for (CapturedEntry &manager : unknownManagers_) {
+            capture_.powerManagers.push_back(std::move(manager));
+        }
         readPlatformModel();
         return std::move(capture_);
     }
@@ -253,7 +266,9 @@ private:
     {
         forEachChild(root, portPlane, [&](io_registry_entry_t child) {
             CapturedEntry entry = readEntry(child, portPlane);
-            if (hasMember(entry, "PortTypeDescription")) {
+            if (entry.className.empty()) {
+                takeUnknown(child, portPlane, std::move(entry));
+            } else if (hasMember(entry, "PortTypeDescription")) {
                 readTree(child, portPlane, entry, ports_);
                 capture_.ports.push_back(std::move(entry));
             } else if (hasMember(entry, "ParentPortTypeDescription")) {
@@ -284,6 +299,12 @@ private:
             if (id && ports_.count(*id) != 0) {
                 return; // read already, with what is below it
             }
+            // Entries of unknown class stand at the top, where a capture
+            // that lost their line puts them; a Mac's root has one child.
+            if (depth == 1 && hasUnknownClass(child)) {
+                takeUnknown(child, servicePlane, readEntry(child, servicePlane, id));
+                return;
+            }
             if (carries(child, CFSTR("PortTypeDescription"))) {
                 capture_.ports.push_back(readWithTree(child));
                 return;
@@ -299,6 +320,28 @@ private:
                 searchChildren(child, depth + 1, searched);
             }
         });
+    }
+
+    // An entry of unknown class, taken for what its keys say.
+    void takeUnknown(io_registry_entry_t child, const char *plane, CapturedEntry entry)
+    {
+        if (entry.registryId && !unknownSeen_.insert(*entry.registryId).second) {
+            return; // met in the other plane
+        }
+        Recognition recognition = recogniseByKeys(entry);
+        capture_.notes.push_back(recognitionNote(recognition, entry));
+        switch (recognition.taken) {
+        case Recognition::Taken::powerManager: unknownManagers_.push_back(std::move(entry)); break;
+        case Recognition::Taken::port:
+            readTree(child, plane, entry, ports_);
+            capture_.ports.push_back(std::move(entry));
+            break;
+        case Recognition::Taken::belowPort:
+            readTree(child, plane, entry, ports_);
+            capture_.loose.push_back(std::move(entry));
+            break;
+        case Recognition::Taken::nothing: break;
+        }
     }
 
     CapturedEntry readWithTree(io_registry_entry_t entry)
@@ -425,6 +468,8 @@ private:
     mach_port_t mainPort_;
     PortCapture capture_;
     IdSet ports_; // the IDs of every entry read with a port or loose entry
+    IdSet unknownSeen_;
+    std::vector<CapturedEntry> unknownManagers_;
 };
 
 } // namespace

@@ -266,7 +266,8 @@ std::string chargingLine(const ChargingSummary &summary)
 
 void appendPowerManager(std::string &out, const PowerManagerStory &manager)
 {
-    std::string heading = "Power manager " + manager.name;
+    // An entry of unknown class has no name.
+    std::string heading = "Power manager" + (manager.name.empty() ? "" : " " + manager.name);
     if (manager.registryId) {
         char id[32];
         std::snprintf(id, sizeof id, "0x%" PRIx64, *manager.registryId);

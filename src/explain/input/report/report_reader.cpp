@@ -21,10 +21,16 @@ RegistryWalk ReportReader::read()
             text_.lines.size() == 1) {
             throw;
         }
-        note("line " + std::to_string(error.line) +
-             ", the report's last, ends without a line feed and does not read as a whole "
-             "line (" +
-             error.message + "): it was cut short and is left out");
+        // Said as any other end of the report is: where it stops, and what
+        // is missing after it.
+        note("the report ends at line " + std::to_string(error.line) +
+             (firstSectionWhole_ ? ", " : ", within its first section, ") +
+             "in a line cut short that is left out (it ends without a line feed and does not "
+             "read as a whole line: " +
+             error.message + ")" +
+             (firstSectionWhole_ ? "; its first section is whole"
+                                 : ": entries after it, if the registry had any, are not in "
+                                   "the report"));
     }
     walk_.notes = std::move(text_.notes);
     for (std::string &limit : notesOnWhatReportsCannotHold(walk_)) {
@@ -114,6 +120,7 @@ void ReportReader::readSections()
     } else {
         readWalk(Section::service);
     }
+    firstSectionWhole_ = true;
     if (atEnd()) {
         endedInFirstSection();
     }

@@ -97,6 +97,7 @@ private:
     Section section_ = Section::service;
     std::optional<std::size_t> lastKey_;
     bool trailingSpacesNoted_ = false;
+    bool firstSectionWhole_ = false; // its walk has been read to its end
     RegistryWalk walk_;
     std::vector<WalkedEntry> checked_; // the IOPower section's, discarded
 };

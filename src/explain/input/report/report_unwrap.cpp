@@ -83,7 +83,13 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
         // The next word (and, where the client keeps the space at the end of
         // the line, the space after it) would not have fitted.
         const bool wordWouldNotFit = head.width + 1 + firstWordWidth(line.text) > width;
-        const bool fitsAtWidth = head.width == width && shapeOf(atWidth) != LineShape::none;
+        // Some clients cut at the last space and carry the space over, to
+        // the start of the next line: no report line begins with one space.
+        const bool spaceMoved = line.text.size() > 1 && line.text[0] == ' ' &&
+                                line.text[1] != ' ' && !headEndsWithSpace &&
+                                head.width + 1 + firstWordWidth(line.text.substr(1)) > width;
+        const bool fitsAtWidth =
+            (head.width == width || spaceMoved) && shapeOf(atWidth) != LineShape::none;
         const bool fitsAtSpace = wordWouldNotFit && shapeOf(atSpace) != LineShape::none;
         const std::string cause = "line " + std::to_string(line.number) +
                                   " looks like the end of line " +
@@ -104,7 +110,7 @@ Joining joinLines(const std::vector<ReportLine> &lines, std::size_t width, Cut p
             }
         } else if (fitsAtWidth) {
             joined = &atWidth;
-            out.sawCutAtWidth = out.sawCutAtWidth || atWidth != atSpace;
+            out.sawCutAtWidth = out.sawCutAtWidth || (atWidth != atSpace && !spaceMoved);
         } else if (fitsAtSpace) {
             joined = &atSpace;
             out.sawCutAtSpace = true;

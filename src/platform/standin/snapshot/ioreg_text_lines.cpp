@@ -6,8 +6,6 @@ namespace snapshot {
 namespace {
 
 const std::string_view byteOrderMark = "\xef\xbb\xbf";
-// Terminals that copy runs of spaces as tabs stop them every 8 columns.
-const std::size_t tabStop = 8;
 const std::size_t messageLineStart = 40;
 
 std::size_t characters(std::string_view text)
@@ -21,7 +19,7 @@ std::size_t characters(std::string_view text)
 
 } // namespace
 
-TextLines::TextLines(std::string_view bytes) : rest_(bytes)
+TextLines::TextLines(std::string_view bytes, std::size_t tabStop) : rest_(bytes), tabStop_(tabStop)
 {
     if (rest_.substr(0, byteOrderMark.size()) == byteOrderMark) {
         rest_.remove_prefix(byteOrderMark.size());
@@ -58,7 +56,7 @@ bool TextLines::next(TextLine &line)
         std::size_t prefix = drawing == std::string_view::npos ? text.size() : drawing;
         for (std::size_t at = 0; at < prefix; ++at) {
             if (text[at] == '\t') {
-                expanded_.append(tabStop - expanded_.size() % tabStop, ' ');
+                expanded_.append(tabStop_ - expanded_.size() % tabStop_, ' ');
             } else {
                 expanded_ += text[at];
             }

@@ -1,6 +1,7 @@
 // Splits `ioreg` text, as people paste it, into lines, undoing what pasting
 // does to it where the reading is certain: CRLF line ends, "> " quoting and
-// tabs standing for the tree's spaces.
+// tabs standing for the tree's spaces (a terminal's tabs stop every 8
+// columns; an editor's may stop every 4 or 2).
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_IOREG_TEXT_LINES_H
 #define PORTPROBE_STANDIN_SNAPSHOT_IOREG_TEXT_LINES_H
 
@@ -21,11 +22,14 @@ struct TextLine {
 
 class TextLines {
 public:
-    explicit TextLines(std::string_view bytes);
+    explicit TextLines(std::string_view bytes, std::size_t tabStop = 8);
 
     // The next line, or false at the end. A line's views last until the
     // next call.
     bool next(TextLine &line);
+    // Whether the line last read was the text's last.
+    bool atEnd() const { return rest_.empty(); }
+    std::size_t tabStop() const { return tabStop_; }
 
     // What was undone in the lines read so far.
     bool sawCrlf() const { return crlf_; }
@@ -34,6 +38,7 @@ public:
 
 private:
     std::string_view rest_;
+    std::size_t tabStop_;
     std::size_t number_ = 0;
     std::string expanded_;
     bool crlf_ = false;

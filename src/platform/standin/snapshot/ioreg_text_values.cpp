@@ -53,16 +53,28 @@ public:
             }
             ++at_;
             skipSpaces();
+            line.valueAt = at_;
             if (at_ == text_.size()) {
                 line.outcome = PropertyLine::Outcome::empty;
                 return line;
             }
-            line.value = value(1);
-            skipSpaces();
-            if (at_ != text_.size()) {
-                throw Unexpected{"the end of the line after the value"};
-            }
-            line.outcome = PropertyLine::Outcome::value;
+            readWholeValue(line);
+        } catch (const CutShort &) {
+            line.value.reset();
+            line.outcome = PropertyLine::Outcome::cut;
+        } catch (Unexpected &unexpected) {
+            line.value.reset();
+            line.outcome = PropertyLine::Outcome::bad;
+            line.expected = std::move(unexpected.expected);
+        }
+        return line;
+    }
+
+    PropertyLine valueAlone()
+    {
+        PropertyLine line;
+        try {
+            readWholeValue(line);
         } catch (const CutShort &) {
             line.value.reset();
             line.outcome = PropertyLine::Outcome::cut;
@@ -75,6 +87,16 @@ public:
     }
 
 private:
+    void readWholeValue(PropertyLine &line)
+    {
+        line.value = value(1);
+        skipSpaces();
+        if (at_ != text_.size()) {
+            throw Unexpected{"the end of the line after the value"};
+        }
+        line.outcome = PropertyLine::Outcome::value;
+    }
+
     char peek() const
     {
         if (at_ >= text_.size()) {
@@ -273,6 +295,11 @@ private:
 PropertyLine readPropertyLine(std::string_view text, unsigned deepest)
 {
     return ValueParser(text, deepest).property();
+}
+
+PropertyLine readValueLine(std::string_view text, unsigned deepest)
+{
+    return ValueParser(text, deepest).valueAlone();
 }
 
 } // namespace snapshot

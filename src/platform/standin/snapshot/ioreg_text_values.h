@@ -33,7 +33,8 @@ struct PropertyLine {
     };
     Outcome outcome = Outcome::bad;
     std::string key;
-    std::size_t keyAt = 0; // where the key's text starts in the line
+    std::size_t keyAt = 0;   // where the key's text starts in the line
+    std::size_t valueAt = 0; // where the value starts, once " = " is read
     PlistTree value;
     std::string expected;
 };
@@ -41,6 +42,10 @@ struct PropertyLine {
 // Reads text, which starts at the key's opening quote. Values nest at most
 // deepest levels (a value inside no other is at level 1).
 PropertyLine readPropertyLine(std::string_view text, unsigned deepest);
+
+// Reads text that is one value alone (an array's member on a line of its
+// own); the key stays empty.
+PropertyLine readValueLine(std::string_view text, unsigned deepest);
 
 } // namespace snapshot
 

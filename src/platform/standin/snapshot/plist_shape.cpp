@@ -2,16 +2,23 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace snapshot {
 namespace {
 
 struct ShapeFailure {
-    const char *message;
+    std::string message;
 };
 
-[[noreturn]] void fail(const char *message) { throw ShapeFailure{message}; }
+[[noreturn]] void fail(std::string message) { throw ShapeFailure{std::move(message)}; }
+
+// A binary list that cannot be read names the byte where it goes wrong.
+[[noreturn]] void failAt(std::uint64_t offset, const std::string &what)
+{
+    fail("not a property list: " + what + " (at byte " + std::to_string(offset) + ")");
+}
 
 // libplist builds and frees its trees recursively, and copies an object of a
 // binary list for every reference to it: a small hostile file could exhaust
@@ -106,7 +113,8 @@ void checkBinaryShape(std::string_view bytes)
 {
     const std::uint64_t trailerSize = 32;
     if (bytes.size() < 8 + trailerSize) {
-        fail("not a property list");
+        fail("not a property list: " + std::to_string(bytes.size()) +
+             " bytes, fewer than the header and trailer of a binary one");
     }
     const std::uint64_t trailer = bytes.size() - trailerSize;
     const unsigned offsetWidth = static_cast<unsigned char>(bytes[trailer + 6]);
@@ -116,7 +124,10 @@ void checkBinaryShape(std::string_view bytes)
     const std::uint64_t table = bigEndian(bytes, trailer + 24, 8);
     if (offsetWidth < 1 || offsetWidth > 8 || refWidth < 1 || refWidth > 8 || top >= count ||
         table < 8 || table >= trailer || count > (trailer - table) / offsetWidth) {
-        fail("not a property list");
+        // A binary list's objects are found through its trailer and offset
+        // table, which it ends with: a list cut short has neither.
+        failAt(trailer, "its last 32 bytes are not the trailer a binary property list ends "
+                        "with, which says where its objects are; was it cut short?");
     }
     const std::uint64_t mostNodes = std::max<std::uint64_t>(bytes.size(), mostNodesAlways);
 
@@ -174,7 +185,8 @@ void checkBinaryShape(std::string_view bytes)
         Frame frame{object};
         std::uint64_t at = bigEndian(bytes, table + object * offsetWidth, offsetWidth);
         if (at >= table) {
-            fail("not a property list");
+            failAt(table + object * offsetWidth,
+                   "object " + std::to_string(object) + " lies past the objects");
         }
         unsigned kind = static_cast<unsigned char>(bytes[at]) >> 4;
         if (kind == 0xa || kind == 0xc || kind == 0xd) {
@@ -185,7 +197,7 @@ void checkBinaryShape(std::string_view bytes)
                     frame.refs < table ? static_cast<unsigned char>(bytes[frame.refs]) : 0;
                 unsigned width = 1u << (size & 0xf);
                 if (size >> 4 != 1 || width > 8 || frame.refs + 1 + width > table) {
-                    fail("not a property list");
+                    failAt(at, "the container's size is malformed");
                 }
                 frame.number = bigEndian(bytes, frame.refs + 1, width);
                 frame.refs += 1 + width;
@@ -193,7 +205,7 @@ void checkBinaryShape(std::string_view bytes)
             frame.dictionary = kind == 0xd;
             if (frame.number > table || (kind == 0xd && (frame.number *= 2) > table) ||
                 frame.number > (table - frame.refs) / refWidth) {
-                fail("not a property list");
+                failAt(at, "the container holds more references than its bytes");
             }
         }
         height[object] = measuring;
@@ -211,9 +223,14 @@ void checkBinaryShape(std::string_view bytes)
         Frame &frame = path.back();
         if (frame.next < frame.number) {
             bool isKey = frame.dictionary && frame.next < frame.number / 2;
-            std::uint64_t child = bigEndian(bytes, frame.refs + frame.next++ * refWidth, refWidth);
-            if (child >= count || height[child] == measuring) {
-                fail("not a property list");
+            std::uint64_t refAt = frame.refs + frame.next++ * refWidth;
+            std::uint64_t child = bigEndian(bytes, refAt, refWidth);
+            if (child >= count) {
+                failAt(refAt, "a reference to object " + std::to_string(child) + " of " +
+                                  std::to_string(count));
+            }
+            if (height[child] == measuring) {
+                failAt(refAt, "a container that holds itself");
             }
             if (isKey) {
                 checkKey(child);
@@ -238,11 +255,11 @@ void checkBinaryShape(std::string_view bytes)
 }
 
 template <class Check>
-const char *problemOf(Check check)
+std::optional<std::string> problemOf(Check check)
 {
     try {
         check();
-        return nullptr;
+        return std::nullopt;
     } catch (const ShapeFailure &failure) {
         return failure.message;
     }
@@ -250,17 +267,17 @@ const char *problemOf(Check check)
 
 } // namespace
 
-const char *xmlShapeProblem(std::string_view text)
+std::optional<std::string> xmlShapeProblem(std::string_view text)
 {
     // XML has no zero character, and libplist reads a text that holds one
     // byte as something else: a key cut short, a string padded with zeros.
     if (text.find('\0') != std::string_view::npos) {
-        return "holds a zero byte, which XML does not allow";
+        return std::string("holds a zero byte, which XML does not allow");
     }
     return problemOf([text] { checkXmlNesting(text); });
 }
 
-const char *binaryShapeProblem(std::string_view bytes)
+std::optional<std::string> binaryShapeProblem(std::string_view bytes)
 {
     return problemOf([bytes] { checkBinaryShape(bytes); });
 }

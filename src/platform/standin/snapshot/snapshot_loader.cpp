@@ -1,6 +1,7 @@
 #include "platform/standin/snapshot/snapshot_loader.h"
 #include "platform/standin/snapshot/ioreg_text_reader.h"
 #include "platform/standin/snapshot/plist_shape.h"
+#include "platform/standin/snapshot/xml_plist_cut.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -108,28 +109,59 @@ std::vector<plist_t> elementsOf(plist_t array)
     return elements;
 }
 
-PlistPtr parse(std::string_view bytes)
+PlistPtr parseXml(std::string_view text)
+{
+    if (auto problem = xmlShapeProblem(text)) {
+        fail(*problem);
+    }
+    plist_t root = nullptr;
+    plist_from_xml(text.data(), static_cast<uint32_t>(text.size()), &root);
+    return PlistPtr(root);
+}
+
+// The property list in bytes, whose first line is line firstLine of the
+// input. An XML list cut short is read as far as it is whole, and note says
+// what was cut.
+PlistPtr parse(std::string_view bytes, std::size_t firstLine, std::string &note)
 {
     if (bytes.size() > std::numeric_limits<uint32_t>::max()) {
         fail("too large to be read");
     }
-    plist_t root = nullptr;
-    auto length = static_cast<uint32_t>(bytes.size());
-    if (bytes.substr(0, 8) == "bplist00") {
-        if (auto problem = binaryShapeProblem(bytes)) {
-            fail(problem);
-        }
-        plist_from_bin(bytes.data(), length, &root);
-    } else if (!bytes.empty()) {
-        if (auto problem = xmlShapeProblem(bytes)) {
-            fail(problem);
-        }
-        plist_from_xml(bytes.data(), length, &root);
+    if (bytes.empty()) {
+        fail("1: expected an entry line (\"+-o NAME  <class CLASS, id 0xID, ...>\"), a property "
+             "line (\"KEY\" = VALUE) or a property list: the input is empty");
     }
-    if (root == nullptr) {
+    if (bytes.substr(0, 6) == "bplist") {
+        if (bytes.substr(0, 8) != "bplist00") {
+            fail("not a property list: \"" + std::string(bytes.substr(0, 8)) +
+                 "\" begins no binary property list that can be read (at byte 0)");
+        }
+        if (auto problem = binaryShapeProblem(bytes)) {
+            fail(*problem);
+        }
+        plist_t root = nullptr;
+        plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+        if (root == nullptr) {
+            fail("not a property list: its objects cannot be read");
+        }
+        return PlistPtr(root);
+    }
+    if (PlistPtr root = parseXml(bytes)) {
+        return root;
+    }
+    // libplist refuses a list cut short, and says nothing of where.
+    XmlReading reading = readCutXml(bytes, firstLine);
+    switch (reading.outcome) {
+    case XmlReading::Outcome::fault: fail(reading.problem);
+    case XmlReading::Outcome::unknown: fail("not a property list");
+    case XmlReading::Outcome::cut: break;
+    }
+    PlistPtr root = parseXml(reading.closed);
+    if (!root) {
         fail("not a property list");
     }
-    return PlistPtr(root);
+    note = std::move(reading.note);
+    return root;
 }
 
 void checkName(const std::string &text, const char *what, const std::string &where)
@@ -437,7 +469,8 @@ std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std:
             addText(bytes, plane);
             return std::nullopt;
         }
-        PlistPtr root = parse(bytes);
+        std::string cutNote;
+        PlistPtr root = parse(bytes, 1, cutNote);
         if (owner != nullptr) {
             // The tree holds all of it now. Keeping the file's text as well,
             // while the tree is read, would add the file's size to the peak
@@ -445,6 +478,9 @@ std::optional<std::string> SnapshotLoader::addBytes(std::string_view bytes, std:
             std::string().swap(*owner);
         }
         Reader(*this, true).readSnapshot(root.get(), plane);
+        if (!cutNote.empty()) {
+            notes_.push_back(std::move(cutNote));
+        }
         return std::nullopt;
     } catch (const Failure &failure) {
         message = failure.message;
@@ -464,7 +500,9 @@ void SnapshotLoader::addText(std::string_view text, const std::string &plane)
         fail(*problem);
     }
     try {
-        Reader(*this, true).readSnapshot(read.roots.get(), plane);
+        if (plist_array_get_size(read.roots.get()) > 0) {
+            Reader(*this, true).readSnapshot(read.roots.get(), plane);
+        }
     } catch (const Failure &failure) {
         // "PLANE entry 1.2: what": said of the entry's line instead.
         const std::string &message = failure.message;
@@ -482,6 +520,34 @@ void SnapshotLoader::addText(std::string_view text, const std::string &plane)
         fail(textLineProblem(text, line, message.substr(pathEnd + 2)));
     }
     notes_.insert(notes_.end(), read.notes.begin(), read.notes.end());
+    if (read.propertyListAt) {
+        addPropertyListAfterText(text.substr(*read.propertyListAt), read.propertyListLine, plane);
+    }
+}
+
+// A property list pasted after prose: read from its first line, its
+// problems named by their line in the whole text.
+void SnapshotLoader::addPropertyListAfterText(std::string_view list, std::size_t firstLine,
+                                              const std::string &plane)
+{
+    std::string cutNote;
+    try {
+        PlistPtr root = parse(list, firstLine, cutNote);
+        Reader(*this, true).readSnapshot(root.get(), plane);
+    } catch (const Failure &failure) {
+        // A problem said of the list alone is said of the line it begins at.
+        const std::string &message = failure.message;
+        std::size_t digits = message.find_first_not_of("0123456789");
+        if (digits == 0 || digits == std::string::npos || message[digits] != ':') {
+            fail(std::to_string(firstLine) + ": " + message +
+                 " (in the property list that begins at this line)");
+        }
+        throw;
+    }
+    notes_.push_back("read the property list that begins at line " + std::to_string(firstLine));
+    if (!cutNote.empty()) {
+        notes_.push_back(std::move(cutNote));
+    }
 }
 
 std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
@@ -513,10 +579,11 @@ std::optional<std::string> SnapshotLoader::addFile(const std::string &path,
     return addBytes(contents, &contents, plane);
 }
 
-void SnapshotLoader::commit() const
+std::unordered_set<std::uint64_t> SnapshotLoader::commit() const
 {
     std::vector<standin::EntryId> ids;
     ids.reserve(entries_.size());
+    std::vector<standin::EntryId> withoutId;
     for (const Entry &entry : entries_) {
         standin::EntryId id = entry.isRoot ? standin::registry().root()
                                            : standin::addEntry(entry.className, entry.name);
@@ -527,6 +594,8 @@ void SnapshotLoader::commit() const
         // with that entry; this one keeps the ID the registry made for it.
         if (entry.registryId) {
             standin::registry().setRegistryId(id, *entry.registryId);
+        } else {
+            withoutId.push_back(id);
         }
         for (const auto &location : entry.locations) {
             standin::registry().setLocation(id, location.first, location.second);
@@ -536,6 +605,16 @@ void SnapshotLoader::commit() const
     for (const Link &link : links_) {
         standin::addChild(ids[link.parent], ids[link.child], link.plane);
     }
+    // Read once every ID is given: a given ID takes over one that the
+    // registry made, and the entry that held it gets another.
+    std::unordered_set<std::uint64_t> made;
+    for (standin::EntryId id : withoutId) {
+        const standin::Entry &entry = standin::registry().entry(id);
+        if (!entry.registryIdGiven) {
+            made.insert(entry.registryId);
+        }
+    }
+    return made;
 }
 
 std::string snapshotProblem(const std::string &file, const std::string &problem)

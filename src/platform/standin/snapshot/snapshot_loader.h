@@ -25,7 +25,12 @@
 // starts from the root finds every entry a snapshot holds.
 //
 // Text is read as the capture of one plane that `ioreg -a` would write for
-// it (see ioreg_text_reader.h); its problems name their line.
+// it (see ioreg_text_reader.h); its problems name their line. An XML list
+// cut short is read as far as it is whole (see xml_plist_cut.h), and any
+// other fault of one names its line and column; a binary list that cannot
+// be read names its byte. An entry whose "IOObjectClass" is the empty string
+// is an entry of unknown class, as pieces of captures hold (lines pasted
+// without their entry line, a list cut before an entry's class).
 #ifndef PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 #define PORTPROBE_STANDIN_SNAPSHOT_LOADER_H
 
@@ -35,6 +40,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -53,8 +59,11 @@ public:
     // Reads the file and adds it; the message does not name the file.
     std::optional<std::string> addFile(const std::string &path, const std::string &plane = "");
 
-    // Adds every entry and link to the stand-in's registry.
-    void commit() const;
+    // Adds every entry and link to the stand-in's registry. Returns the IDs
+    // that the registry made for the entries the snapshots gave none (and
+    // for the root when none wrote it with its ID): numbers of the stand-in,
+    // not of the Mac, which a tool must not show as the entries' own.
+    std::unordered_set<std::uint64_t> commit() const;
 
     std::size_t entryCount() const { return entries_.size(); }
 
@@ -84,6 +93,8 @@ private:
     std::optional<std::string> addBytes(std::string_view bytes, std::string *owner,
                                         const std::string &plane);
     void addText(std::string_view text, const std::string &plane);
+    void addPropertyListAfterText(std::string_view list, std::size_t firstLine,
+                                  const std::string &plane);
 
     std::vector<Entry> entries_;
     std::unordered_map<std::uint64_t, std::size_t> byId_;
