@@ -302,6 +302,88 @@ def check_ports(snap):
             snap.error("AdapterDetails: the menu or the entry in use does not match the charger")
         if adapter.get("Watts") != mv * operating // 1000000:
             snap.error("AdapterDetails: Watts does not match the contract")
+    check_power_manager(snap, props, service_ports)
+
+
+NOT_CHOSEN = 255          # "UsbHvcHvcIndex" of an adapter the power manager did not choose
+
+
+def check_power_manager(snap, props, service_ports):
+    """The rest of the power manager as real ones hold it, and as the ports say."""
+    adapter = props.get("AdapterDetails", {})
+    raw = props.get("AppleRawAdapterDetails", [])
+    if sum(1 for one in raw if one == adapter) != 1:
+        snap.error("AppleRawAdapterDetails: the adapter in use must be listed once, as AdapterDetails")
+    for one in raw:
+        if one != adapter and one.get("UsbHvcHvcIndex") != NOT_CHOSEN:
+            snap.error(f"AppleRawAdapterDetails: an adapter not in use has index {one.get('UsbHvcHvcIndex')}, "
+                       f"not {NOT_CHOSEN}")
+        if abs(one.get("Watts", 0) - one.get("AdapterVoltage", 0) * one.get("Current", 0) / 1e6) > 1:
+            snap.error(f"AppleRawAdapterDetails: {one.get('Watts')} W is not its voltage times its current")
+    if len(raw) < 2:
+        snap.error("AppleRawAdapterDetails: expected the adapter in use and one not chosen")
+    brick = [o for k in snap.of_class(SOURCE) if snap.entries[k]["props"].get("PowerSourceName") == "Brick ID"
+             and snap.entries[k]["props"].get("ParentPortNumber") == 1
+             for o in snap.entries[k]["props"].get("PowerSourceOptions", [])]
+    for one in raw:
+        if one != adapter and (one.get("AdapterVoltage"), one.get("Current")) not in \
+                [(o["Voltage (mV)"], o["Max Current (mA)"]) for o in brick]:
+            snap.error("AppleRawAdapterDetails: the adapter not chosen is not the charger's Brick ID offer")
+    for key in ("FedDetails", "PowerOutDetails"):
+        if len(props.get(key, [])) != len(service_ports):
+            snap.error(f"{key} has {len(props.get(key, []))} items, the controllers {len(service_ports)} ports")
+    for port, fed in zip(service_ports, props.get("FedDetails", [])):
+        where = f"FedDetails of {describe(snap, port)}"
+        partner = partner_ids(snap, port)
+        ids = (fed.get("FedVendorID"), fed.get("FedProductID"))
+        if bool(fed.get("FedExternalConnected")) != (ids != (0, 0)):
+            snap.error(f"{where}: connected only with a partner's IDs")
+        if ids != (0, 0) and ids != partner:
+            snap.error(f"{where}: IDs {ids} are not those of the port's partner {partner}")
+    for port, out in zip(service_ports, props.get("PowerOutDetails", [])):
+        where = f"PowerOutDetails of {describe(snap, port)}"
+        if out.get("PortType") != snap.entries[port]["props"].get("PortType"):
+            snap.error(f"{where}: PortType is not the port's")
+        powered = out.get("ConfiguredVoltage", 0) * out.get("ConfiguredCurrent", 0)
+        if powered and not has_usb_device(snap, port):
+            snap.error(f"{where}: the Mac supplies power where no device is attached")
+        if out.get("Watts") != powered // 1000000:
+            snap.error(f"{where}: Watts is not its voltage times its current")
+    telemetry = props.get("PowerTelemetryData", {})
+    measured = telemetry.get("SystemVoltageIn", 0) * telemetry.get("SystemCurrentIn", 0) // 1000
+    if abs(measured - telemetry.get("SystemPowerIn", 0)) > 0.02 * measured:
+        snap.error("PowerTelemetryData: SystemPowerIn is not its voltage times its current")
+    charger = props.get("ChargerData", {})
+    if charger.get("IsCharging") != props.get("IsCharging"):
+        snap.error("ChargerData: IsCharging differs from the power manager's")
+    if props.get("IsCharging") and (charger.get("NotChargingReason") or props.get("Amperage", 0) <= 0):
+        snap.error("charging, yet a NotChargingReason or no current into the battery")
+    if not 0 <= props.get("CurrentCapacity", -1) <= props.get("MaxCapacity", 100):
+        snap.error("CurrentCapacity is not a charge between 0 and MaxCapacity")
+
+
+def partner_ids(snap, port):
+    """(vendor, product) of the partner below the port in the IOPort plane, or None."""
+    stack = list(snap.children["IOPort"].get(port, []))
+    while stack:
+        key = stack.pop()
+        entry = snap.entries[key]
+        if entry["class"] == "IOPortTransportComponentCCUSBPDSOP":
+            # in Metadata, or at the entry's top level as some machines keep them
+            where = entry["props"].get("Metadata") or entry["props"]
+            return where.get("Vendor ID"), where.get("Product ID")
+        stack.extend(snap.children["IOPort"].get(key, []))
+    return None
+
+
+def has_usb_device(snap, port):
+    stack = list(snap.children["IOPort"].get(port, []))
+    while stack:
+        key = stack.pop()
+        if snap.entries[key]["class"] == "IOUSBHostDevice":
+            return True
+        stack.extend(snap.children["IOPort"].get(key, []))
+    return False
 
 
 def check_power_alternation(snap, service):

@@ -125,6 +125,43 @@ inline CapturedEntry port(const std::string &location, Members extra,
                 location);
 }
 
+// An adapter's "UsbHvcMenu": each entry's voltage and current in mV and
+// mA, indexed from 0.
+inline PropertyValue hvcMenu(const std::vector<std::pair<std::int64_t, std::int64_t>> &entries)
+{
+    std::vector<PropertyValue> items;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        items.push_back(
+            walk_builder::dictionary({{"Index", walk_builder::number(static_cast<std::int64_t>(i))},
+                                      {"MaxVoltage", walk_builder::number(entries[i].first)},
+                                      {"MaxCurrent", walk_builder::number(entries[i].second)}}));
+    }
+    return walk_builder::array(std::move(items));
+}
+
+// An adapter record as "AdapterDetails" and "AppleRawAdapterDetails" hold
+// it, with the members given after the usual ones.
+inline PropertyValue adapterRecord(std::int64_t watts, std::int64_t millivolts,
+                                   std::int64_t milliamps, std::int64_t index, PropertyValue menu,
+                                   Members extra = {})
+{
+    Members members{{"Watts", walk_builder::number(watts)},
+                    {"AdapterVoltage", walk_builder::number(millivolts)},
+                    {"Current", walk_builder::number(milliamps)},
+                    {"UsbHvcHvcIndex", walk_builder::number(index)},
+                    {"UsbHvcMenu", std::move(menu)},
+                    {"FamilyCode", walk_builder::number(-536854518)}};
+    for (DictionaryMember &member : extra) {
+        members.push_back(std::move(member));
+    }
+    return walk_builder::dictionary(std::move(members));
+}
+
+inline CapturedEntry powerManager(Members properties)
+{
+    return node("AppleSmartBattery", "AppleSmartBattery", std::move(properties));
+}
+
 } // namespace capture_builder
 
 #endif

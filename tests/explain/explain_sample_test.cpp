@@ -150,9 +150,57 @@ TEST_F(ExplainSampleTest, TheDocumentHoldsOnlyTheNamesOfItsContract)
         "index", "menu_index", "description", "port_controllers", "pdos", "request", "live",
         "input_power_mw", "external_connected", "charging", "tied_port", "tie_basis",
         // the machine
-        "machine", "model", "os_build", "kernel"};
+        "machine", "os_build", "kernel",
+        // the charging answer, every adapter, partners, outputs, the battery
+        "charging_summary", "drawing_mw", "contract_mw", "limited_by", "adapters", "in_use",
+        "menu_entry", "beyond_menu", "model", "firmware", "power_tier", "partners", "power_role",
+        "outputs", "input_voltage_mv", "input_current_ma", "battery_installed", "fully_charged",
+        "not_charging_reason", "slow_charging_reason", "battery_current_ma", "charge_percent",
+        "minutes_to_full", "max_current_basis"};
     for (const std::string &name : names) {
         EXPECT_EQ(contract.count(name), 1u) << "\"" << name << "\" is not in the contract";
+    }
+    // and the manual names each of them.
+    const std::string manual = testing_support::readFile(PORTPROBE_MANUAL);
+    for (const std::string &name : contract) {
+        EXPECT_NE(manual.find(name), std::string::npos) << name << " is not in the manual";
+    }
+}
+
+// Every verdict code the analysis gives is documented, with its severity.
+TEST(ExplainManual, DocumentsEveryVerdictCode)
+{
+    const std::string manual = testing_support::readFile(PORTPROBE_MANUAL);
+    for (const char *code :
+         {"cable_limits_power", "over_3a_without_emarker", "power_below_offer",
+          "epr_claim_20v_cable", "untraceable_cable", "stale_power_manager_pdos",
+          "sources_disagree", "display_detected_no_link", "usb_below_provisioned",
+          "request_out_of_range", "request_exceeds_pdo", "first_pdo_not_5v", "pdo_order",
+          "reserved_code", "adapter_not_drawing", "contract_beyond_menu", "menu_entry_missing"}) {
+        EXPECT_NE(manual.find(std::string(".It Li ") + code + " No "), std::string::npos) << code;
+    }
+}
+
+// The sample's power manager whole: both adapters, the one in use first,
+// the dock tied to its port, the device the Mac powers, and never a serial
+// number, though the sample's adapter records hold one.
+TEST_F(ExplainSampleTest, ThePowerManagerWholeAndNoSerialNumber)
+{
+    ASSERT_EQ(snapshot::loadBuiltInSample(), std::nullopt);
+    const Explanation explanation = explainSample();
+    const Json manager = Json::parse(explain::explanationJson(explanation))["power_manager"];
+    ASSERT_EQ(manager["adapters"].size(), 2u);
+    EXPECT_EQ(manager["adapters"][0], manager["adapter"]);
+    EXPECT_EQ(manager["adapters"][0]["in_use"], true);
+    EXPECT_EQ(manager["adapters"][1]["in_use"], false);
+    EXPECT_EQ(manager["adapters"][1]["menu_index"], 255);
+    ASSERT_EQ(manager["partners"].size(), 4u);
+    EXPECT_EQ(manager["partners"][0]["port"], "Port-USB-C@1");
+    ASSERT_EQ(manager["outputs"].size(), 1u);
+    EXPECT_EQ(manager["outputs"][0]["power_mw"], 4500);
+    for (const std::string &shown :
+         {explain::explanationText(explanation), explain::explanationJson(explanation)}) {
+        EXPECT_EQ(shown.find("C4H31230P1XA"), std::string::npos);
     }
 }
 

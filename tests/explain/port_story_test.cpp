@@ -27,6 +27,17 @@ Explanation explained(const PortCapture &capture)
     return explanation;
 }
 
+// The text after its first answer, the "Charging:" line and the blank line
+// after it.
+std::string afterTheAnswer(const std::string &text)
+{
+    if (text.compare(0, 10, "Charging: ") != 0) {
+        return text;
+    }
+    const std::size_t end = text.find("\n\n");
+    return end == std::string::npos ? std::string() : text.substr(end + 2);
+}
+
 // The port of the example: a 100 W charger through a dock, an
 // e-marked 5 A USB4 cable, a hub at 5 Gbps and a display on 2 lanes.
 CapturedEntry examplePort()
@@ -71,6 +82,9 @@ TEST(PortStory, TellsAConnectedPortInAFewLinesAndAnIdleOneInOne)
                                       {{"ConnectionActive", boolean(true, false)}})})})};
     const std::string text = explain::explanationText(explained(capture));
     EXPECT_EQ(text.substr(0, text.find("\nProperties of Port-USB-C@1\n  CC/SOP Metadata: ")),
+              "Charging: a 100 W contract on Port-USB-C@1; what the Mac draws is not in the "
+              "capture (no power manager captured)\n"
+              "\n"
               "Port-USB-C@1 (USB-C): connected\n"
               "  Power:   powered by USB-PD at 20.00 V 5.00 A (100 W); the charger offers 5 V 3 A "
               "(15 W), "
@@ -212,7 +226,7 @@ TEST(PowerLine, ShownUnlessThePortIsIdle)
                               {node("IOPortFeaturePowerIn", "Power In", {},
                                     {source("TypeC", {fixedOption(5000, 3000, false)})})})};
         const Explanation explanation = explained(capture);
-        const std::string text = explain::explanationText(explanation);
+        const std::string text = afterTheAnswer(explain::explanationText(explanation));
         EXPECT_EQ(text.substr(0, one.expected.size()), one.expected) << text;
         const Json document = Json::parse(explain::explanationJson(explanation));
         EXPECT_EQ(document["ports"][0]["power"]["sources"][0]["options"][0]["max_power_mw"], 15000);
@@ -412,6 +426,138 @@ TEST(CaptureQuirks, WrongShapesAnywhereGiveUnknownsNotFailures)
     EXPECT_FALSE(story.cable); // connection unknown and no e-marker read
     EXPECT_FALSE(explain::explanationText(explanation).empty());
     EXPECT_FALSE(explain::explanationJson(explanation).empty());
+}
+
+// A power that does not fit in 64 bits is unknown, never a wrapped number.
+TEST(CaptureQuirks, PowersTooLargeToMultiplyAreUnknown)
+{
+    const PropertyValue huge =
+        dictionary({{"Voltage (mV)", number(INT64_MAX)}, {"Max Current (mA)", number(2)}});
+    const PropertyValue menu = walk_builder::array({dictionary(
+        {{"Index", number(0)}, {"MaxVoltage", number(INT64_MAX)}, {"MaxCurrent", number(2)}})});
+    PortCapture capture;
+    capture.ports = {
+        port("1", {}, {node("IOPortFeaturePowerIn", "Power In", {}, {source("USB-PD", {huge})})})};
+    capture.powerManagers = {node("AppleSmartBattery", "AppleSmartBattery",
+                                  {{"AdapterDetails", dictionary({{"UsbHvcMenu", menu}})}})};
+    const Explanation explanation = explained(capture);
+    EXPECT_EQ(explanation.ports.at(0).story.power->sources.at(0).options.at(0).maxPowerMw,
+              std::nullopt);
+    const std::string words = explain::explanationText(explanation);
+    EXPECT_NE(words.find("its menu: 0: 9223372036854775.807 V 0.002 A\n"), std::string::npos)
+        << words;
+}
+
+// "Power In" decides: inactive, it has no contract and no winner, whatever
+// a source's " [*]" or winning option says, and the mark is noted once.
+TEST(PowerIn, ItsActiveDecidesTheContract)
+{
+    const PropertyValue option = fixedOption(20000, 4700);
+    struct Case {
+        const char *what;
+        Members powerIn;
+        bool marked;
+        bool contract;
+        Json active;
+        std::size_t notes;
+    };
+    const std::vector<Case> cases = {
+        {"inactive, a stale mark", {{"Active", boolean(true, false)}}, true, false, false, 1},
+        {"inactive, no mark", {{"Active", boolean(true, false)}}, false, false, false, 0},
+        {"active", {{"Active", boolean(true, true)}}, true, true, true, 0},
+        {"not said", {}, true, true, nullptr, 0},
+    };
+    for (const Case &one : cases) {
+        PortCapture capture;
+        capture.ports = {port(
+            "1", {{"ConnectionActive", boolean(true, true)}},
+            {node("IOPortFeaturePowerIn", "Power In", one.powerIn,
+                  {source("USB-PD", {fixedOption(20000, 4700)}, one.marked ? &option : nullptr),
+                   source("Brick ID", {fixedOption(5000, 500)})})})};
+        const Explanation explanation = explained(capture);
+        const explain::PortPower &power = *explanation.ports.at(0).story.power;
+        EXPECT_EQ(power.contract.has_value(), one.contract) << one.what;
+        EXPECT_EQ(power.sources.at(0).winning, one.contract) << one.what;
+        EXPECT_EQ(explanation.notes.size(), one.notes) << one.what;
+        const Json document = Json::parse(explain::explanationJson(explanation));
+        EXPECT_EQ(document["ports"][0]["power"]["active"], one.active) << one.what;
+        if (!one.contract) {
+            EXPECT_EQ(document["ports"][0]["power"]["sources"][0]["winning_option"], nullptr)
+                << one.what;
+        }
+    }
+}
+
+TEST(PowerIn, AMagSafePortWithNothingOnItIsNotCalledPowered)
+{
+    const PropertyValue earlier = fixedOption(20000, 4700);
+    CapturedEntry magSafe =
+        port("1", {{"ConnectionActive", boolean(true, false)}},
+             {node("IOPortFeaturePowerIn", "Power In", {{"Active", boolean(true, false)}},
+                   {source("USB-PD", {fixedOption(20000, 4700)}, &earlier)})});
+    magSafe.properties[0].value = text("MagSafe 3");
+    magSafe.properties[2].value = text("Port-MagSafe 3@1");
+    PortCapture capture;
+    capture.ports = {magSafe};
+    const Explanation explanation = explained(capture);
+    const std::string words = explain::explanationText(explanation);
+    EXPECT_EQ(words, "Note: Port-MagSafe 3@1: its Power In is inactive, so the \" [*]\" of "
+                     "USB-PD is a stale mark left from an earlier contract; no contract is live\n"
+                     "\n"
+                     "Charging: no port takes power: every Power In is inactive\n"
+                     "\n"
+                     "Port-MagSafe 3@1 (MagSafe 3): idle\n"
+                     "  Power:   not powering the Mac: its Power In is inactive; USB-PD offers "
+                     "20 V 4.7 A (94 W)\n");
+    EXPECT_EQ(words.find("powered by"), std::string::npos);
+    EXPECT_FALSE(explain::anyConcern(explanation));
+}
+
+// What the contract proves of a cable whose e-marker this Mac did not read:
+// above 3 A, the charger read one, and the cable carries at least that.
+TEST(CableFacts, TheContractsCurrentIsALowerBound)
+{
+    struct Case {
+        std::int64_t contractMa;
+        bool eMarked;
+        std::int64_t milliamps;
+        const char *basis;
+        std::int64_t watts;
+    };
+    const std::vector<Case> cases = {
+        {5000, false, 5000, "contract", 100}, {3000, false, 3000, "unmarked", 60},
+        {2250, false, 3000, "unmarked", 60},  {5000, true, 5000, "e-marker", 100},
+        {3000, true, 5000, "e-marker", 100},
+    };
+    for (const Case &one : cases) {
+        const PropertyValue contract = fixedOption(20000, one.contractMa);
+        std::vector<CapturedEntry> below;
+        if (one.eMarked) {
+            below.push_back(cablePlug(0x1c600522, passiveCableVdo(3, 2, 0, false)));
+        }
+        PortCapture capture;
+        capture.ports = {port("1", {{"ConnectionActive", boolean(true, true)}},
+                              {node("IOPortTransportStateCC", "CC", {}, below),
+                               node("IOPortFeaturePowerIn", "Power In", {},
+                                    {source("USB-PD", {fixedOption(20000, 5000)}, &contract)})})};
+        const Explanation explanation = explained(capture);
+        const Json cable = Json::parse(explain::explanationJson(explanation))["ports"][0]["cable"];
+        const std::string label = std::to_string(one.contractMa) + (one.eMarked ? " marked" : "");
+        EXPECT_EQ(cable["max_current_ma"], one.milliamps) << label;
+        EXPECT_EQ(cable["max_current_basis"], one.basis) << label;
+        EXPECT_EQ(cable["max_power_w"], one.watts) << label;
+    }
+    PortCapture capture;
+    const PropertyValue at5A = fixedOption(20000, 5000);
+    capture.ports = {port("1", {{"ConnectionActive", boolean(true, true)}},
+                          {node("IOPortFeaturePowerIn", "Power In", {},
+                                {source("USB-PD", {fixedOption(20000, 5000)}, &at5A)})})};
+    const std::string words = explain::explanationText(explained(capture));
+    EXPECT_NE(words.find("  Cable:   no e-marker read on this Mac, but the contract takes 5 A: "
+                         "the charger read one, and the cable carries at least 5 A\n"),
+              std::string::npos)
+        << words;
+    EXPECT_EQ(words.find("at most 3 A"), std::string::npos) << words;
 }
 
 } // namespace

@@ -45,7 +45,8 @@ Found found(const std::vector<explain::Verdict> &verdicts)
 const std::string winning = "Port-USB-C@1/Power In/USB-PD [*] WinningPowerSourceOption";
 const std::string offered = "Port-USB-C@1/Power In/USB-PD [*] PowerSourceOptions";
 const std::string eMarker = "Port-USB-C@1/CC/SOP' Metadata";
-const std::string noEMarker = "Port-USB-C@1 SOP'";
+// No e-marker: the SOP' entry the port's CC transport does not hold.
+const std::string noEMarker = "Port-USB-C@1/CC/SOP' Metadata";
 
 // A connected port whose USB-PD source offers 5 V 3 A and 20 V 5 A and won
 // at `contract`, with `below` under its CC transport.

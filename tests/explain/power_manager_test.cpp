@@ -167,6 +167,128 @@ TEST(PowerManager, ComparedWithAPortOnlyWhenOneHasAContractAndSaysWhy)
     EXPECT_TRUE(two.verdicts.empty());
 }
 
+// The adapter in use against the one port's winning option (20 V 5 A):
+// beyond 5% either way, in voltage or current, and naming both.
+TEST(PowerManager, TheAdapterInUseAgainstThePortsWinningOption)
+{
+    const PropertyValue at20V5A = fixedOption(20000, 5000);
+    const CapturedEntry charging =
+        port("1", {},
+             {node("IOPortFeaturePowerIn", "Power In", {},
+                   {source("USB-PD", {fixedOption(20000, 5000)}, &at20V5A)})});
+    struct Case {
+        const char *what;
+        Members properties;
+        std::string text; // empty: no verdict
+        std::string key;
+    };
+    const std::vector<Case> cases = {
+        {"rounded, within 5%", {{"AdapterDetails", adapter(20000, 4990, 3)}}, "", ""},
+        {"4% more", {{"AdapterDetails", adapter(20000, 5200, 3)}}, "", ""},
+        {"6% more",
+         {{"AdapterDetails", adapter(20000, 5300, 3)}},
+         "the adapter in use (AdapterDetails) is at 20 V 5.3 A, but Port-USB-C@1's winning option "
+         "is 20 V 5 A",
+         "AdapterDetails"},
+        {"a 70 W adapter read on another day",
+         {{"AdapterDetails", adapter(20000, 3500, 3)}},
+         "the adapter in use (AdapterDetails) is at 20 V 3.5 A, but Port-USB-C@1's winning option "
+         "is 20 V 5 A",
+         "AdapterDetails"},
+        {"the raw adapter in use",
+         {{"AppleRawAdapterDetails", array({adapter(20000, 3500, 3)})}},
+         "the adapter in use (AppleRawAdapterDetails) is at 20 V 3.5 A",
+         "AppleRawAdapterDetails"},
+        {"a raw adapter not chosen is not compared",
+         {{"AppleRawAdapterDetails", array({adapter(20000, 3500, 255)})}},
+         "",
+         ""},
+    };
+    for (const Case &one : cases) {
+        const PowerManagerStory manager = managerOf(one.properties, {charging});
+        std::vector<const explain::Verdict *> found;
+        for (const explain::Verdict &verdict : manager.verdicts) {
+            if (verdict.code == "sources_disagree") {
+                found.push_back(&verdict);
+            }
+        }
+        if (one.text.empty()) {
+            EXPECT_TRUE(found.empty()) << one.what << ": " << found.front()->text;
+            continue;
+        }
+        ASSERT_EQ(found.size(), 1u) << one.what;
+        EXPECT_NE(found[0]->text.find(one.text), std::string::npos)
+            << one.what << ": " << found[0]->text;
+        ASSERT_EQ(found[0]->evidence.size(), 2u) << one.what;
+        EXPECT_EQ(found[0]->evidence[0].key, one.key) << one.what;
+        EXPECT_EQ(found[0]->evidence[1].entry,
+                  (std::vector<std::string>{"Port-USB-C@1", "Power In", "USB-PD [*]"}))
+            << one.what;
+    }
+}
+
+// External power, an adapter in use above 0 W, nothing measured coming in,
+// the battery discharging: each fact is needed, and none is assumed.
+TEST(PowerManager, AnAdapterThatGivesNothing)
+{
+    const Members all = {{"ExternalConnected", walk_builder::boolean(true, true)},
+                         {"AdapterDetails", adapter(20000, 4990, 1)},
+                         {"PowerTelemetryData", dictionary({{"SystemPowerIn", number(0)}})},
+                         {"InstantAmperage", number(-483)}};
+    const auto without = [&all](const char *key) {
+        Members some;
+        for (const DictionaryMember &member : all) {
+            if (member.key != key) {
+                some.push_back(member);
+            }
+        }
+        return some;
+    };
+    Members charging = all;
+    charging.back().value = number(120);
+    Members notConnected = all;
+    notConnected.front().value = walk_builder::boolean(true, false);
+    Members drawing = all;
+    drawing[2].value = dictionary({{"SystemPowerIn", number(41250)}});
+    struct Case {
+        const char *what;
+        Members properties;
+        bool fires;
+    };
+    const std::vector<Case> cases = {
+        {"every fact", all, true},
+        {"no external power", notConnected, false},
+        {"external power not known", without("ExternalConnected"), false},
+        {"no adapter", without("AdapterDetails"), false},
+        {"nothing measured", without("PowerTelemetryData"), false},
+        {"power coming in", drawing, false},
+        {"the battery charging", charging, false},
+        {"the battery's current not known", without("InstantAmperage"), false},
+    };
+    for (const Case &one : cases) {
+        const PowerManagerStory manager = managerOf(one.properties);
+        const explain::Verdict *found = nullptr;
+        for (const explain::Verdict &verdict : manager.verdicts) {
+            if (verdict.code == "adapter_not_drawing") {
+                found = &verdict;
+            }
+        }
+        ASSERT_EQ(found != nullptr, one.fires) << one.what;
+        if (found == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(found->severity, Severity::warning);
+        EXPECT_EQ(found->text, "external power is connected and the 60 W adapter is in use, but "
+                               "the measured input is 0 W and the battery discharges at 0.483 A");
+        std::vector<std::string> keys;
+        for (const explain::Evidence &evidence : found->evidence) {
+            keys.push_back(evidence.key);
+        }
+        EXPECT_EQ(keys, (std::vector<std::string>{"ExternalConnected", "AdapterDetails",
+                                                  "PowerTelemetryData", "InstantAmperage"}));
+    }
+}
+
 TEST(PowerManager, ItsBlockInText)
 {
     PortCapture capture;
@@ -181,10 +303,13 @@ TEST(PowerManager, ItsBlockInText)
     explain::explainPorts(capture, {}, explanation);
     const std::string text = explain::explanationText(explanation);
     EXPECT_EQ(text.substr(0, text.find("  Charger:")),
+              "Charging: a 60 W contract (port controller 0); what the Mac draws is not in the "
+              "capture\n"
+              "\n"
               "Power manager AppleSmartBattery (registry ID 0x100000a2b)\n"
               "  State:   external power connected, charging\n"
-              "  Adapter: 60 W adapter at 20.00 V 3.00 A; its menu: 0: 5 V 3 A (15 W), "
-              "1: 20 V 3 A (60 W); entry 1 in use\n");
+              "  Adapter: 60 W adapter, in use, at 20.00 V 3.00 A; its menu: 0: 5 V 3 A (15 W), "
+              "1: 20 V 3 A (60 W); entry 1 chosen\n");
     EXPECT_NE(text.find("  Charger: port controller 0: live contract (60 W at most)\n"
                         "             PDO 1: Fixed 5.00 V 3.00 A (15 W)"),
               std::string::npos)

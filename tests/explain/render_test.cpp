@@ -117,6 +117,8 @@ TEST(JsonRenderTest, WrittenPieceByPieceAsTheWholeDocumentDumps)
     explanation.ports[1].story.verdicts = {{"pdo_order", explain::Severity::warning, "t", {}}};
     explanation.powerManagers.resize(1);
     explanation.powerManagers[0].name = "AppleSmartBattery";
+    explanation.charging = explain::ChargingSummary{
+        61932, 100000, explain::ChargingLimit::macAsksLess, "drawing \"61.932 W\""};
     for (const Explanation &one : {onePort(), explanation, Explanation()}) {
         EXPECT_EQ(
             explain::explanationJson(one),
@@ -167,12 +169,14 @@ TEST(JsonRenderTest, HoldsTheDocumentsMembersInOrder)
     for (auto &member : document.items()) {
         top.push_back(member.key());
     }
-    EXPECT_EQ(top, (std::vector<std::string>{"format", "version", "source", "machine", "ports",
-                                             "power_manager", "controllers", "notes"}));
+    EXPECT_EQ(
+        top, (std::vector<std::string>{"format", "version", "source", "machine", "charging_summary",
+                                       "ports", "power_manager", "controllers", "notes"}));
     EXPECT_EQ(document["format"], "portprobe-explain");
     EXPECT_EQ(document["version"], 2);
     EXPECT_EQ(document["source"], "registry");
     EXPECT_EQ(document["power_manager"], nullptr);
+    EXPECT_EQ(document["charging_summary"], nullptr); // nothing of power in the input
 
     const Json &controller = document["controllers"][0];
     EXPECT_EQ(controller["entry"], Json(controllerPath));

@@ -104,4 +104,22 @@ bool holdsMembers(const PropertyValue *value)
            (!value->members.empty() || value->count > 0);
 }
 
+std::optional<std::int64_t> signed32Of(const PropertyValue *value)
+{
+    const std::optional<std::int64_t> number = integerOf(value);
+    if (number && *number >= 0x80000000LL && *number <= 0xffffffffLL) {
+        return *number - 0x100000000LL;
+    }
+    return number;
+}
+
+std::optional<std::int64_t> milliProduct(std::int64_t a, std::int64_t b)
+{
+    std::int64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product)) {
+        return std::nullopt;
+    }
+    return product / 1000;
+}
+
 } // namespace explain

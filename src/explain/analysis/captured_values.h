@@ -38,6 +38,14 @@ std::optional<std::uint32_t> object32Of(const PropertyValue *value, bool &signEx
 // True for a dictionary with at least one member.
 bool holdsMembers(const PropertyValue *value);
 
+// A signed quantity that some machines store as a 32-bit number
+// sign-extended and others as its 32-bit pattern: 4294966813 is -483.
+std::optional<std::int64_t> signed32Of(const PropertyValue *value);
+
+// a times b over 1000 (mV times mA in mW), or null when the product does
+// not fit: captures may hold any number.
+std::optional<std::int64_t> milliProduct(std::int64_t a, std::int64_t b);
+
 } // namespace explain
 
 #endif

@@ -7,10 +7,12 @@
 #include <unordered_map>
 
 #include "explain/analysis/captured_values.h"
+#include "explain/analysis/charging_summary.h"
 #include "explain/analysis/explanation.h"
 #include "explain/analysis/port_facts.h"
 #include "explain/analysis/port_verdicts.h"
 #include "explain/analysis/power_manager.h"
+#include "explain/analysis/power_manager_ties.h"
 #include "explain/analysis/property_explainer.h"
 #include "report/property_keys.h"
 
@@ -134,6 +136,17 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
         story.partner = readPartner(found, validNames);
         story.cable = readCable(found, validNames);
         story.power = readPortPower(found);
+        if (story.cable && story.power && story.power->contract) {
+            boundCableByContract(*story.cable, *story.power->contract);
+        }
+        if (story.power) {
+            for (const std::string &source : story.power->staleWinners) {
+                explanation.notes.push_back(
+                    story.name + ": its Power In is inactive, so the \" [*]\" of " + source +
+                    " is a stale mark left from an earlier contract; no "
+                    "contract is live");
+            }
+        }
         story.data = readPortData(found);
         std::size_t pathLength = 1;
         const std::vector<PropertyExplanation> *properties = &account.ownProperties;
@@ -178,7 +191,7 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
                      });
     explanation.machine = readMachineFacts(capture.machine);
     for (const CapturedEntry &entry : capture.powerManagers) {
-        PowerManagerStory manager = readPowerManager(entry);
+        PowerManagerStory manager = readPowerManager(entry, validNames);
         tiePowerManager(manager, explanation.ports);
         explanation.powerManagers.push_back(std::move(manager));
     }
@@ -187,6 +200,9 @@ void explainPorts(const PortCapture &capture, const VendorNames &vendorNames,
             std::to_string(explanation.powerManagers.size()) +
             " power managers were found; the JSON document shows the first");
     }
+    explanation.charging = summarizeCharging(
+        explanation.ports,
+        explanation.powerManagers.empty() ? nullptr : &explanation.powerManagers.front());
 }
 
 const std::vector<PropertyExplanation> &propertiesOf(const Explanation &explanation,

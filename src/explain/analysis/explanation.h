@@ -141,6 +141,9 @@ struct Explanation {
     // whatever order the capture lists them in.
     std::vector<PortAccount> ports;
     std::vector<PowerManagerStory> powerManagers;
+    // The answer first: what the Mac draws and what limits it; null when
+    // the input holds nothing of power (a report, a walk alone).
+    std::optional<ChargingSummary> charging;
     std::vector<std::string> notes; // the walk's own notes, passed on
 };
 

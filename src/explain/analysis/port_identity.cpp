@@ -186,11 +186,32 @@ std::optional<PartnerFacts> readPartner(const PortEntries &port, const VendorNam
     return partner;
 }
 
+// A cable carries its current at up to its voltage; an EPR cable rated
+// 50 V carries EPR's 48 V at most.
+void setCablePower(CableFacts &cable)
+{
+    cable.maxPowerW.reset();
+    if (cable.maxCurrentMa && cable.maxVoltageMv) {
+        const std::int64_t volts = *cable.maxVoltageMv == 50000 ? 48 : *cable.maxVoltageMv / 1000;
+        if (std::optional<std::int64_t> watts = milliProduct(*cable.maxCurrentMa, volts)) {
+            cable.maxPowerW = watts;
+        }
+    }
+}
+
 std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &vendors)
 {
     CableFacts cable;
     cable.identity = nullptr;
     const FoundEntry *plug = firstOf(port, EntryRole::cablePlug);
+    if (plug != nullptr) {
+        cable.plugEntry = plug->path;
+    } else if (const FoundEntry *cc = firstOf(port, EntryRole::cc)) {
+        cable.plugEntry = cc->path;
+        cable.plugEntry.emplace_back("SOP'");
+    } else {
+        cable.plugEntry = {port.story.name, "CC", "SOP'"};
+    }
     if (plug != nullptr) {
         const CapturedEntry &entry = *plug->entry;
         const std::optional<std::vector<std::uint32_t>> vdos = vdosOf(entry);
@@ -222,6 +243,9 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
                 cable.type = "active";
             }
         }
+        if (cable.maxCurrentMa) {
+            cable.maxCurrentBasis = "e-marker";
+        }
     }
     if (!cable.eMarked) {
         // Only a USB-C port's cable is a Type-C cable (a MagSafe cable is
@@ -232,7 +256,8 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
             return std::nullopt;
         }
         // A cable whose e-marker was not read may carry 3 A at up to 20 V.
-        cable.maxCurrentMa = 3000;
+        cable.maxCurrentMa = unmarkedCableCurrentMa;
+        cable.maxCurrentBasis = "unmarked";
         cable.maxVoltageMv = 20000;
     }
     if (!cable.type && port.port != nullptr) {
@@ -243,12 +268,21 @@ std::optional<CableFacts> readCable(const PortEntries &port, const VendorNames &
     if (cable.vendorId) {
         cable.vendorName = pd::vendorNameOf(vendors, *cable.vendorId);
     }
-    if (cable.maxCurrentMa && cable.maxVoltageMv) {
-        // An EPR cable rated 50 V carries EPR's 48 V at most.
-        const std::int64_t volts = *cable.maxVoltageMv == 50000 ? 48 : *cable.maxVoltageMv / 1000;
-        cable.maxPowerW = *cable.maxCurrentMa * volts / 1000;
-    }
+    setCablePower(cable);
     return cable;
+}
+
+void boundCableByContract(CableFacts &cable, const PowerContract &contract)
+{
+    if (cable.eMarked || !contract.currentMa || *contract.currentMa <= unmarkedCableCurrentMa) {
+        return;
+    }
+    cable.maxCurrentMa = contract.currentMa;
+    cable.maxCurrentBasis = "contract";
+    if (contract.voltageMv && *contract.voltageMv > cable.maxVoltageMv.value_or(0)) {
+        cable.maxVoltageMv = contract.voltageMv;
+    }
+    setCablePower(cable);
 }
 
 } // namespace explain

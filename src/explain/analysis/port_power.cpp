@@ -39,7 +39,7 @@ std::optional<PowerOption> readOption(const PropertyValue &value)
     option.maxCurrentMa = integerOf(memberOf(value.members, "Max Current (mA)"));
     option.maxPowerMw = integerOf(memberOf(value.members, "Max Power (mW)"));
     if (!option.maxPowerMw && option.voltageMv && option.maxCurrentMa) {
-        option.maxPowerMw = *option.voltageMv * *option.maxCurrentMa / 1000;
+        option.maxPowerMw = milliProduct(*option.voltageMv, *option.maxCurrentMa);
     }
     return option;
 }
@@ -86,12 +86,25 @@ std::optional<PortPower> readPortPower(const PortEntries &port)
     for (const FoundEntry &found : port.below) {
         if (roleOf(*found.entry) == EntryRole::powerSource) {
             power.sources.push_back(readSource(found));
-        } else if (found.entry->className == "IOPortFeaturePowerIn") {
+        } else if (found.entry->className == "IOPortFeaturePowerIn" && !powerIn) {
             powerIn = true;
+            power.active = flagOf(memberOf(found.entry->properties, "Active"));
         }
     }
     if (!powerIn && power.sources.empty()) {
         return std::nullopt;
+    }
+    // An inactive "Power In" takes no power: a source's mark and winning
+    // option are left from an earlier contract.
+    if (power.active == false) {
+        for (PowerSource &source : power.sources) {
+            if (source.winning) {
+                power.staleWinners.push_back(source.name);
+                source.winning = false;
+                source.winningOption.reset();
+            }
+        }
+        return power;
     }
     for (const PowerSource &source : power.sources) {
         if (source.winning && source.winningOption) {

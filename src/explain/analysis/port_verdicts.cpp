@@ -1,12 +1,13 @@
 #include "explain/analysis/port_verdicts.h"
 
+#include "explain/analysis/port_facts.h"
 #include "pd/field_table.h"
 
 namespace explain {
 
 namespace {
 
-const std::int64_t unmarkedCurrentMa = 3000;
+const std::int64_t unmarkedCurrentMa = unmarkedCableCurrentMa;
 
 Verdict verdict(const char *code, Severity severity, std::string text,
                 std::vector<Evidence> evidence)
@@ -52,9 +53,12 @@ void powerVerdicts(const PortStory &story, std::vector<Verdict> &verdicts)
     const Evidence option{contract.entry, "WinningPowerSourceOption"};
     const Evidence options{contract.entry, "PowerSourceOptions"};
     const bool eMarked = story.cable && story.cable->eMarked;
-    Evidence cableEvidence{story.cable && eMarked ? story.cable->entry
-                                                  : std::vector<std::string>{story.name},
-                           eMarked ? "Metadata" : "SOP'"};
+    // What the cable's rating rests on: its e-marker's "Metadata", or the
+    // SOP' entry whose "Metadata" holds none (absent when it never answered).
+    const Evidence cableEvidence{story.cable
+                                     ? (eMarked ? story.cable->entry : story.cable->plugEntry)
+                                     : std::vector<std::string>{story.name},
+                                 "Metadata"};
     bool cableLimits = false;
     if (contract.voltageMv && contract.currentMa && source != nullptr) {
         const std::optional<std::int64_t> offered = offeredAt(*source, *contract.voltageMv);
@@ -251,42 +255,6 @@ std::vector<Verdict> propertyVerdicts(const std::vector<PropertyExplanation> &pr
         }
     }
     return verdicts;
-}
-
-void tiePowerManager(PowerManagerStory &manager, const std::vector<PortAccount> &ports)
-{
-    const PortAccount *withContract = nullptr;
-    std::size_t contracts = 0;
-    for (const PortAccount &port : ports) {
-        if (port.story.power && port.story.power->contract) {
-            withContract = &port;
-            ++contracts;
-        }
-    }
-    if (contracts != 1 || !manager.adapter) {
-        return;
-    }
-    const PowerContract &contract = *withContract->story.power->contract;
-    manager.tiedPort = withContract->story.name;
-    manager.tieBasis = "the only port with a contract; the power manager does not name its port";
-    const AdapterFacts &adapter = *manager.adapter;
-    const Evidence theirs{contract.entry, "WinningPowerSourceOption"};
-    const Evidence ours{{manager.name}, "AdapterDetails"};
-    const std::string tie = " (" + manager.tiedPort + " is " + manager.tieBasis + ")";
-    if (adapter.voltageMv && contract.voltageMv && *adapter.voltageMv != *contract.voltageMv) {
-        manager.verdicts.push_back(verdict(
-            "sources_disagree", Severity::warning,
-            "AdapterDetails says " + volts(*adapter.voltageMv) + ", but " + manager.tiedPort +
-                "'s winning option is " + volts(*contract.voltageMv) + tie,
-            {ours, theirs}));
-    }
-    if (adapter.currentMa && contract.currentMa && *adapter.currentMa > *contract.currentMa) {
-        manager.verdicts.push_back(verdict(
-            "sources_disagree", Severity::warning,
-            "AdapterDetails says " + amps(*adapter.currentMa) + ", more than the " +
-                amps(*contract.currentMa) + " of " + manager.tiedPort + "'s winning option" + tie,
-            {ours, theirs}));
-    }
 }
 
 } // namespace explain

@@ -18,10 +18,6 @@ std::vector<Verdict> portVerdicts(const PortStory &story);
 std::vector<Verdict> propertyVerdicts(const std::vector<PropertyExplanation> &properties,
                                       std::size_t portPathLength);
 
-// The power manager's adapter against the one port with a contract, when
-// exactly one port has one; the tie and what it rests on are recorded.
-void tiePowerManager(PowerManagerStory &manager, const std::vector<PortAccount> &ports);
-
 } // namespace explain
 
 #endif

@@ -1,6 +1,8 @@
 #include "explain/analysis/power_manager.h"
 
 #include "explain/analysis/captured_values.h"
+#include "explain/analysis/power_adapters.h"
+#include "explain/analysis/power_manager_state.h"
 #include "explain/analysis/utf8_text.h"
 #include "pd/pdo.h"
 #include "pd/property_decoders.h"
@@ -9,34 +11,9 @@ namespace explain {
 
 namespace {
 
-const char *const adapterKey = "AdapterDetails";
 const char *const controllersKey = "PortControllerInfo";
 const char *const pdoKey = "PortControllerPortPDO";
 const char *const requestKey = "PortControllerActiveContractRdo";
-
-AdapterFacts readAdapter(const PropertyValue &details)
-{
-    AdapterFacts adapter;
-    adapter.watts = integerOf(memberOf(&details, "Watts"));
-    adapter.voltageMv = integerOf(memberOf(&details, "AdapterVoltage"));
-    adapter.currentMa = integerOf(memberOf(&details, "Current"));
-    adapter.menuIndex = integerOf(memberOf(&details, "UsbHvcHvcIndex"));
-    adapter.description = textOf(memberOf(&details, "Description"));
-    if (const PropertyValue *menu = memberOf(&details, "UsbHvcMenu");
-        menu != nullptr && menu->kind == PropertyValue::Kind::array) {
-        for (const PropertyValue &item : menu->items) {
-            if (item.kind != PropertyValue::Kind::dictionary) {
-                continue;
-            }
-            AdapterMenuEntry entry;
-            entry.index = integerOf(memberOf(&item, "Index"));
-            entry.voltageMv = integerOf(memberOf(&item, "MaxVoltage"));
-            entry.maxCurrentMa = integerOf(memberOf(&item, "MaxCurrent"));
-            adapter.menu.push_back(entry);
-        }
-    }
-    return adapter;
-}
 
 Verdict verdictOn(const std::string &name, const char *code, Severity severity, std::string text,
                   std::initializer_list<const char *> keys)
@@ -142,10 +119,11 @@ PortControllerFacts readController(const PropertyValue &info, std::size_t index,
     return controller;
 }
 
-// The adapter against the live request and its own menu.
+// The adapter in use against the live request and its own menu.
 void compareAdapter(PowerManagerStory &story)
 {
     const AdapterFacts &adapter = *story.adapter;
+    const char *const adapterKey = adapter.key.c_str();
     for (const PortControllerFacts &controller : story.portControllers) {
         if (!controller.live || !controller.request || !controller.requestJson.is_object()) {
             continue;
@@ -161,7 +139,7 @@ void compareAdapter(PowerManagerStory &story)
             if (pdoVoltage != *adapter.voltageMv) {
                 story.verdicts.push_back(
                     verdictOn(story.name, "sources_disagree", Severity::warning,
-                              "AdapterDetails says " + volts(*adapter.voltageMv) + ", but " +
+                              adapter.key + " says " + volts(*adapter.voltageMv) + ", but " +
                                   which + "'s request resolves to PDO " + std::to_string(position) +
                                   " at " + volts(pdoVoltage),
                               {adapterKey, requestKey}));
@@ -172,7 +150,7 @@ void compareAdapter(PowerManagerStory &story)
             request["operating_current_ma"].get<std::int64_t>() != *adapter.currentMa) {
             story.verdicts.push_back(verdictOn(
                 story.name, "sources_disagree", Severity::warning,
-                "AdapterDetails says " + amps(*adapter.currentMa) + ", but " + which +
+                adapter.key + " says " + amps(*adapter.currentMa) + ", but " + which +
                     "'s request asks " + amps(request["operating_current_ma"].get<std::int64_t>()),
                 {adapterKey, requestKey}));
         }
@@ -183,7 +161,7 @@ void compareAdapter(PowerManagerStory &story)
                 *entry.voltageMv != *adapter.voltageMv) {
                 story.verdicts.push_back(
                     verdictOn(story.name, "sources_disagree", Severity::warning,
-                              "AdapterDetails says " + volts(*adapter.voltageMv) +
+                              adapter.key + " says " + volts(*adapter.voltageMv) +
                                   ", but its menu entry " + std::to_string(*adapter.menuIndex) +
                                   " (UsbHvcHvcIndex) is " + volts(*entry.voltageMv),
                               {adapterKey}));
@@ -192,17 +170,35 @@ void compareAdapter(PowerManagerStory &story)
     }
 }
 
+// External power and an adapter in use, yet nothing comes in and the
+// battery runs the Mac.
+void checkDrawing(PowerManagerStory &story)
+{
+    const AdapterFacts *adapter = story.adapter ? &*story.adapter : nullptr;
+    if (story.externalConnected != true || adapter == nullptr || adapter->watts.value_or(0) <= 0 ||
+        story.inputPowerMw != 0 || story.batteryCurrentMa.value_or(0) >= 0) {
+        return;
+    }
+    story.verdicts.push_back(verdictOn(
+        story.name, "adapter_not_drawing", Severity::warning,
+        "external power is connected and the " + std::to_string(*adapter->watts) +
+            " W adapter is in use, but the measured input is 0 W and the battery discharges at " +
+            amps(*story.batteryCurrentMa == INT64_MIN ? INT64_MAX : -*story.batteryCurrentMa),
+        {"ExternalConnected", adapter->key.c_str(), "PowerTelemetryData",
+         story.batteryCurrentKey.c_str()}));
+}
+
 } // namespace
 
-PowerManagerStory readPowerManager(const CapturedEntry &entry)
+PowerManagerStory readPowerManager(const CapturedEntry &entry, const VendorNames &vendors)
 {
     PowerManagerStory story;
     story.name = validUtf8(entry.name.empty() ? entry.className : entry.name);
     story.registryId = entry.registryId;
     const std::vector<DictionaryMember> &properties = entry.properties;
-    if (const PropertyValue *details = memberOf(properties, adapterKey); holdsMembers(details)) {
-        story.adapter = readAdapter(*details);
-    }
+    readAdapters(properties, story);
+    readPartners(properties, vendors, story);
+    readOutputs(properties, story);
     if (const PropertyValue *infos = memberOf(properties, controllersKey);
         infos != nullptr && infos->kind == PropertyValue::Kind::array) {
         for (std::size_t i = 0; i < infos->items.size(); ++i) {
@@ -211,13 +207,11 @@ PowerManagerStory readPowerManager(const CapturedEntry &entry)
             }
         }
     }
-    story.inputPowerMw =
-        integerOf(memberOf(memberOf(properties, "PowerTelemetryData"), "SystemPowerIn"));
-    story.externalConnected = flagOf(memberOf(properties, "ExternalConnected"));
-    story.charging = flagOf(memberOf(properties, "IsCharging"));
+    readChargingState(properties, story);
     if (story.adapter) {
         compareAdapter(story);
     }
+    checkDrawing(story);
     return story;
 }
 

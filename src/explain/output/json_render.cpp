@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "explain/output/power_manager_json.h"
 #include "explain/output/story_json.h"
 
 namespace explain {
@@ -433,6 +434,7 @@ Json explanationDocument(const Explanation &explanation)
     document["version"] = documentVersion;
     document["source"] = explanation.source;
     document["machine"] = machineDocument(explanation.machine);
+    document["charging_summary"] = chargingSummaryDocument(explanation.charging);
     document["ports"] = std::move(ports);
     document["power_manager"] = powerManagerMember(explanation);
     document["controllers"] = std::move(controllers);
@@ -449,6 +451,7 @@ void writeExplanationJson(const Explanation &explanation, const TextSink &sink)
     appendMember(out, "version", documentVersion, false);
     appendMember(out, "source", explanation.source, false);
     appendMember(out, "machine", machineDocument(explanation.machine), false);
+    appendMember(out, "charging_summary", chargingSummaryDocument(explanation.charging), false);
     appendArrayMember(
         out, "ports", explanation.ports,
         [&explanation](std::string &text, const PortAccount &port) {

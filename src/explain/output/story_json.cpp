@@ -42,6 +42,7 @@ Json powerDocument(const std::optional<PortPower> &power)
         sources.push_back(std::move(document));
     }
     Json document = Json::object();
+    document["active"] = orNull(power->active);
     document["sources"] = std::move(sources);
     if (power->contract) {
         const PowerContract &contract = *power->contract;
@@ -83,6 +84,8 @@ Json cableDocument(const std::optional<CableFacts> &cable)
     document["usb_speed"] = orNull(cable->usbSpeed);
     document["max_gbps"] = orNull(cable->maxGbps);
     document["max_current_ma"] = orNull(cable->maxCurrentMa);
+    document["max_current_basis"] =
+        cable->maxCurrentBasis.empty() ? Json(nullptr) : Json(cable->maxCurrentBasis);
     document["max_voltage_mv"] = orNull(cable->maxVoltageMv);
     document["max_power_w"] = orNull(cable->maxPowerW);
     document["epr_mode_capable"] = cable->eprClaimed;
@@ -197,51 +200,6 @@ Json machineDocument(const MachineFacts &machine)
     document["model"] = orNull(machine.model);
     document["os_build"] = orNull(machine.osBuild);
     document["kernel"] = orNull(machine.kernel);
-    return document;
-}
-
-Json powerManagerDocument(const PowerManagerStory &manager)
-{
-    Json document = Json::object();
-    document["entry"] = manager.name;
-    document["registry_id"] = orNull(manager.registryId);
-    if (manager.adapter) {
-        const AdapterFacts &adapter = *manager.adapter;
-        Json details = Json::object();
-        details["watts"] = orNull(adapter.watts);
-        details["voltage_mv"] = orNull(adapter.voltageMv);
-        details["current_ma"] = orNull(adapter.currentMa);
-        Json menu = Json::array();
-        for (const AdapterMenuEntry &entry : adapter.menu) {
-            menu.push_back(Json{{"index", orNull(entry.index)},
-                                {"voltage_mv", orNull(entry.voltageMv)},
-                                {"max_current_ma", orNull(entry.maxCurrentMa)}});
-        }
-        details["menu"] = std::move(menu);
-        details["menu_index"] = orNull(adapter.menuIndex);
-        details["description"] = orNull(adapter.description);
-        document["adapter"] = std::move(details);
-    } else {
-        document["adapter"] = nullptr;
-    }
-    Json controllers = Json::array();
-    for (const PortControllerFacts &controller : manager.portControllers) {
-        Json one = Json::object();
-        one["index"] = controller.index;
-        one["pdos"] = controller.pdosJson;
-        one["request"] = controller.requestJson;
-        one["max_power_mw"] = orNull(controller.maxPowerMw);
-        one["live"] = controller.live;
-        controllers.push_back(std::move(one));
-    }
-    document["port_controllers"] = std::move(controllers);
-    document["input_power_mw"] = orNull(manager.inputPowerMw);
-    document["external_connected"] = orNull(manager.externalConnected);
-    document["charging"] = orNull(manager.charging);
-    document["tied_port"] = manager.tiedPort.empty() ? Json(nullptr) : Json(manager.tiedPort);
-    document["tie_basis"] = manager.tieBasis.empty() ? Json(nullptr) : Json(manager.tieBasis);
-    document["verdicts"] = verdictsDocument(manager.verdicts);
-    document["notes"] = manager.notes;
     return document;
 }
 

@@ -1,5 +1,5 @@
-// The JSON of each port's story and of the power manager's view, as the
-// manual page lays them out: every member present, null when unknown.
+// The JSON of each port's story, as the manual page lays it out: every
+// member present, null when unknown.
 #ifndef PORTPROBE_EXPLAIN_STORY_JSON_H
 #define PORTPROBE_EXPLAIN_STORY_JSON_H
 
@@ -11,8 +11,6 @@ namespace explain {
 Json portDocument(const PortStory &story, Json properties);
 // The same without its last member, "properties".
 Json portStoryDocument(const PortStory &story);
-
-Json powerManagerDocument(const PowerManagerStory &manager);
 
 Json verdictsDocument(const std::vector<Verdict> &verdicts);
 

@@ -9,18 +9,6 @@ namespace explain {
 
 namespace {
 
-// Labels end in one column: "  Partner: ...", "  Power:   ...".
-std::string labelled(const char *label, const std::string &text)
-{
-    std::string line = "  ";
-    line += label;
-    line += ':';
-    while (line.size() < 11) {
-        line += ' ';
-    }
-    return line + text + "\n";
-}
-
 std::string volts(std::int64_t millivolts) { return pd::trimmedDecimals(millivolts) + " V"; }
 std::string amps(std::int64_t milliamps) { return pd::trimmedDecimals(milliamps) + " A"; }
 std::string wattsOfMilli(std::int64_t milliwatts) { return pd::trimmedDecimals(milliwatts) + " W"; }
@@ -62,7 +50,9 @@ std::string powerText(const PortPower &power)
         }
     }
     std::string text;
-    if (power.contract) {
+    if (power.active == false) {
+        text = "not powering the Mac: its Power In is inactive";
+    } else if (power.contract) {
         const PowerContract &contract = *power.contract;
         text = "powered by " + contract.source;
         if (contract.voltageMv && contract.currentMa) {
@@ -141,6 +131,11 @@ std::string cableText(const CableFacts &cable)
     std::string text;
     if (!cable.eMarked) {
         text = "no e-marker read; a cable without one carries at most 3 A at up to 20 V (60 W)";
+        if (cable.maxCurrentBasis == "contract" && cable.maxCurrentMa) {
+            text = "no e-marker read on this Mac, but the contract takes " +
+                   amps(*cable.maxCurrentMa) + ": the charger read one, and the cable carries at " +
+                   "least " + amps(*cable.maxCurrentMa);
+        }
         if (cable.type) {
             text = "the port says " +
                    std::string(*cable.type == "active" ? "an active" : "a passive") + " cable; " +
@@ -245,6 +240,17 @@ const char *verdictLabel(Severity severity)
 
 } // namespace
 
+std::string labelled(const char *label, const std::string &text)
+{
+    std::string line = "  ";
+    line += label;
+    line += ':';
+    while (line.size() < 11) {
+        line += ' ';
+    }
+    return line + text + "\n";
+}
+
 std::string verdictLine(const Verdict &verdict)
 {
     return labelled(verdictLabel(verdict.severity), verdict.text + " [" + verdict.code + "]");
@@ -271,7 +277,9 @@ void appendPortStory(std::string &out, const PortStory &story)
     }
     std::string lines;
     const bool idle = story.connected == false;
-    if (story.power && !(idle && !story.power->contract)) {
+    // An idle port says nothing of power, unless a source still bears the
+    // mark of an earlier contract: then it says that none is live.
+    if (story.power && !(idle && !story.power->contract && story.power->staleWinners.empty())) {
         lines += labelled("Power", powerText(*story.power));
     }
     if (story.partner) {
@@ -290,88 +298,6 @@ void appendPortStory(std::string &out, const PortStory &story)
         lines += verdictLine(verdict);
     }
     out += heading + ": " + state + "\n" + lines;
-}
-
-void appendPowerManager(std::string &out, const PowerManagerStory &manager)
-{
-    // An entry of unknown class has no name.
-    std::string heading = "Power manager" + (manager.name.empty() ? "" : " " + manager.name);
-    if (manager.registryId) {
-        char id[32];
-        std::snprintf(id, sizeof id, "0x%" PRIx64, *manager.registryId);
-        heading += std::string(" (registry ID ") + id + ")";
-    }
-    out += heading + "\n";
-    if (manager.externalConnected || manager.charging) {
-        std::string state = manager.externalConnected == true    ? "external power connected"
-                            : manager.externalConnected == false ? "no external power"
-                                                                 : "external power unknown";
-        if (manager.charging) {
-            state += *manager.charging ? ", charging" : ", not charging";
-        }
-        out += labelled("State", state);
-    }
-    if (manager.adapter) {
-        const AdapterFacts &adapter = *manager.adapter;
-        std::string text =
-            adapter.watts ? std::to_string(*adapter.watts) + " W adapter" : "adapter";
-        if (adapter.description) {
-            text += " (" + *adapter.description + ")";
-        }
-        if (adapter.voltageMv && adapter.currentMa) {
-            text += " at " + pd::twoDecimals(*adapter.voltageMv) + " V " +
-                    pd::twoDecimals(*adapter.currentMa) + " A";
-        }
-        if (!adapter.menu.empty()) {
-            text += "; its menu:";
-            for (const AdapterMenuEntry &entry : adapter.menu) {
-                text += (&entry == &adapter.menu.front() ? " " : ", ");
-                if (entry.index) {
-                    text += std::to_string(*entry.index) + ": ";
-                }
-                text += (entry.voltageMv ? volts(*entry.voltageMv) : std::string("? V")) + " " +
-                        (entry.maxCurrentMa ? amps(*entry.maxCurrentMa) : std::string("? A"));
-                if (entry.voltageMv && entry.maxCurrentMa) {
-                    text +=
-                        " (" + wattsOfMilli(*entry.voltageMv * *entry.maxCurrentMa / 1000) + ")";
-                }
-            }
-        }
-        if (adapter.menuIndex) {
-            text += "; entry " + std::to_string(*adapter.menuIndex) + " in use";
-        }
-        out += labelled("Adapter", text);
-    }
-    for (const PortControllerFacts &controller : manager.portControllers) {
-        std::string text = "port controller " + std::to_string(controller.index) + ": ";
-        if (controller.live) {
-            text += "live contract";
-            text += " (" + wattsOfMilli(controller.maxPowerMw.value_or(0)) + " at most)";
-        } else if (!controller.pdos.empty()) {
-            text += "no live contract; the PDOs are left from an earlier charger";
-        } else {
-            text += "no contract";
-        }
-        out += labelled("Charger", text);
-        for (const std::string &line : controller.pdoLines) {
-            out += "             " + line + "\n";
-        }
-        if (!controller.requestLine.empty()) {
-            out += "             " + controller.requestLine + "\n";
-        }
-    }
-    if (manager.inputPowerMw) {
-        out += labelled("Input", wattsOfMilli(*manager.inputPowerMw) + " measured");
-    }
-    if (!manager.tiedPort.empty()) {
-        out += labelled("Port", "compared with " + manager.tiedPort + ", " + manager.tieBasis);
-    }
-    for (const Verdict &verdict : manager.verdicts) {
-        out += verdictLine(verdict);
-    }
-    for (const std::string &note : manager.notes) {
-        out += labelled("Read", note);
-    }
 }
 
 } // namespace explain

@@ -1,6 +1,5 @@
 // The story in plain words: for each port the few lines that answer what
-// people ask (power, partner, cable, data links, findings), and the power
-// manager's view.
+// people ask (power, partner, cable, data links, findings).
 #ifndef PORTPROBE_EXPLAIN_STORY_TEXT_H
 #define PORTPROBE_EXPLAIN_STORY_TEXT_H
 
@@ -14,7 +13,8 @@ namespace explain {
 // about it.
 void appendPortStory(std::string &out, const PortStory &story);
 
-void appendPowerManager(std::string &out, const PowerManagerStory &manager);
+// "  Partner: TEXT", the label padded to the story's column.
+std::string labelled(const char *label, const std::string &text);
 
 // "Warning: TEXT [code]", the label padded to the story's column.
 std::string verdictLine(const Verdict &verdict);

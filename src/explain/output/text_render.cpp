@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "explain/output/power_manager_text.h"
 #include "explain/output/story_text.h"
 
 namespace explain {
@@ -200,10 +201,13 @@ std::vector<std::string> controllerHeadings(const std::vector<ControllerExplanat
     return headings;
 }
 
-// The story: each port, then the power manager, then the properties of
-// ports that no controller's walk shows.
+// The story: the answer to what the Mac draws, each port, then the power
+// manager, then the properties of ports that no controller's walk shows.
 void appendStories(std::string &out, const Explanation &explanation)
 {
+    if (explanation.charging) {
+        out += chargingLine(*explanation.charging) + "\n";
+    }
     for (const PortAccount &port : explanation.ports) {
         appendPortStory(out, port.story);
     }
