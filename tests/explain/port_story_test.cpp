@@ -501,10 +501,12 @@ TEST(PowerIn, AMagSafePortWithNothingOnItIsNotCalledPowered)
     capture.ports = {magSafe};
     const Explanation explanation = explained(capture);
     const std::string words = explain::explanationText(explanation);
-    EXPECT_EQ(words, "Note: Port-MagSafe 3@1: its Power In is inactive, so the \" [*]\" of "
-                     "USB-PD is a stale mark left from an earlier contract; no contract is live\n"
-                     "\n"
-                     "Charging: no port takes power: every Power In is inactive\n"
+    // The note is the program's to say on standard error, and the JSON's.
+    EXPECT_EQ(explanation.notes,
+              std::vector<std::string>({"Port-MagSafe 3@1: its Power In is inactive, so the \" "
+                                        "[*]\" of USB-PD is a stale mark left from an earlier "
+                                        "contract; no contract is live"}));
+    EXPECT_EQ(words, "Charging: no port takes power: every Power In is inactive\n"
                      "\n"
                      "Port-MagSafe 3@1 (MagSafe 3): idle\n"
                      "  Power:   not powering the Mac: its Power In is inactive; USB-PD offers "
